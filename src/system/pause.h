@@ -1,0 +1,12 @@
+// The program's fixed waits.
+#pragma once
+
+#include <windows.h>
+
+// Sleeps for the given time, unless tests have turned waiting off.
+void Pause(DWORD milliseconds);
+
+// Test seam: with waiting off, Pause returns at once and only adds the time
+// to PausedMilliseconds, so tests run fast and can see every wait.
+void SetPausesSkippedForTesting(bool skipped);
+DWORD PausedMilliseconds();

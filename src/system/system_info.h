@@ -1,0 +1,39 @@
+// Facts about the machine: the Windows version, special folders, and the
+// system's texts for error codes.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/strings.h"
+
+// The version the system reports to this program, read once before the
+// entry point runs.
+class WINDOWS_VERSION {
+public:
+    WINDOWS_VERSION();
+    DWORD Major() const { return info_.dwMajorVersion; }
+    DWORD Minor() const { return info_.dwMinorVersion; }
+
+    // Test seam: Wine reports one version per prefix, tests need several.
+    void SetForTesting(DWORD major, DWORD minor);
+    void RestoreForTesting();
+
+private:
+    OSVERSIONINFOA info_;
+    OSVERSIONINFOA reported_;
+};
+
+extern WINDOWS_VERSION WindowsVersion;
+
+bool IsVista();     // exactly 6.0
+bool IsXP();        // 5.1 and 5.2
+bool IsXPOrLater(); // 5.1 and later
+
+// The value of LOCALAPPDATA; empty when missing or too long.
+STRING GetLocalAppDataFolder();
+// The path of a shell special folder (CSIDL); empty when it has none.
+STRING GetSpecialFolderPath(HWND owner, int folderId);
+// The system's message for code without its final line break; empty when
+// the system has none.
+STRING GetSystemErrorText(DWORD code);
+STRING GetLastErrorText();

@@ -1,0 +1,51 @@
+// A message presenter that answers in place of the user and records what the
+// program showed.
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "foundation/messages.h"
+
+enum MESSAGE_FORM { FORM_CLASSIC, FORM_TASK_DIALOG };
+
+struct SHOWN_MESSAGE {
+    MESSAGE_FORM form = FORM_CLASSIC;
+    // Classic box: the joined text, the caption and the full type.
+    STRING text;
+    STRING caption;
+    UINT type = 0;
+    // Task dialog: the config's parts, converted to ANSI.
+    bool hasMainInstruction = false;
+    STRING mainInstruction;
+    STRING content;
+    STRING title;        // the title text, or "#<id>" for a resource id
+    PCWSTR mainIcon = nullptr;
+    bool questionIcon = false; // the system question icon as a handle
+    TASKDIALOG_COMMON_BUTTON_FLAGS buttons = 0;
+};
+
+// Installs itself on construction and restores the real presenter when it is
+// destroyed.
+class SCRIPTED_PRESENTER : public MESSAGE_PRESENTER {
+public:
+    SCRIPTED_PRESENTER();
+    ~SCRIPTED_PRESENTER() override;
+
+    // The next answers, in order; when none is left, IDOK.
+    void Answer(int button) { answers_.push_back(button); }
+    // Makes every task dialog fail, as when comctl32 6 is missing.
+    void FailTaskDialogs() { failTaskDialogs_ = true; }
+
+    const std::vector<SHOWN_MESSAGE>& Shown() const { return shown_; }
+
+    int ShowMessageBox(const char* text, const char* caption, UINT type) override;
+    HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int* button) override;
+
+private:
+    int NextAnswer();
+
+    std::deque<int> answers_;
+    std::vector<SHOWN_MESSAGE> shown_;
+    bool failTaskDialogs_ = false;
+};
