@@ -1,0 +1,39 @@
+// Scratch registry keys for tests. Set-up and clean-up talk to the registry
+// directly, so that a fault in the code under test cannot hide itself.
+#pragma once
+
+#include <string>
+#include <windows.h>
+
+// A unique key HKEY_CURRENT_USER\Software\OrvalithTests\<unique>, created by
+// the constructor and deleted with everything below it by the destructor.
+class SCRATCH_KEY {
+public:
+    SCRATCH_KEY();
+    ~SCRATCH_KEY();
+    SCRATCH_KEY(const SCRATCH_KEY&) = delete;
+    SCRATCH_KEY& operator=(const SCRATCH_KEY&) = delete;
+
+    HKEY Root() const { return HKEY_CURRENT_USER; }
+    const std::string& Path() const { return path_; }
+    // Path() + "\" + relative.
+    std::string Sub(const std::string& relative) const { return path_ + "\\" + relative; }
+
+private:
+    std::string path_;
+};
+
+// Each creates the key (and missing parents) and reports a failure to the
+// running test; true when the value was written.
+bool SetRegValue(HKEY root, const std::string& subkey, const char* name, DWORD type,
+                 const void* data, DWORD size);
+// REG_SZ with its terminating NUL.
+bool SetRegString(HKEY root, const std::string& subkey, const char* name, const std::string& text);
+bool SetRegDword(HKEY root, const std::string& subkey, const char* name, DWORD value);
+bool SetRegBinary(HKEY root, const std::string& subkey, const char* name, const std::string& bytes);
+bool CreateRegKey(HKEY root, const std::string& subkey);
+
+bool RegKeyPresent(HKEY root, const std::string& subkey);
+bool RegValuePresent(HKEY root, const std::string& subkey, const char* name);
+// Deletes subkey and everything below it; the empty subkey deletes nothing.
+void DeleteRegTree(HKEY root, const std::string& subkey);
