@@ -64,7 +64,9 @@ void LOG_FILE::Printf(const char* format, ...) {
     Write(buffer);
 }
 
-void LOG_FILE::Line(const char* text) { Printf("%s\r\n", text); }
+void LOG_FILE::Line(const char* text) {
+    Printf("%s\r\n", text);
+}
 
 void LOG_FILE::Write(const char* text) {
     if (!open_)

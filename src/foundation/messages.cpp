@@ -23,8 +23,7 @@ public:
         HMODULE comctl = GetModuleHandleA("comctl32.dll");
         if (!comctl)
             return E_FAIL;
-        auto taskDialogIndirect =
-            reinterpret_cast<TASK_DIALOG_INDIRECT>(
+        auto taskDialogIndirect = reinterpret_cast<TASK_DIALOG_INDIRECT>(
             reinterpret_cast<void*>(GetProcAddress(comctl, "TaskDialogIndirect")));
         if (!taskDialogIndirect)
             return E_FAIL;
@@ -161,11 +160,17 @@ int MsgBoxOK(const STRING& text) {
     return ShowMessage(text, MB_OK);
 }
 
-int MsgBoxOK(const char* text) { return MsgBoxOK(STRING(text ? text : "")); }
+int MsgBoxOK(const char* text) {
+    return MsgBoxOK(STRING(text ? text : ""));
+}
 
-int MessageById(int id, UINT type) { return ShowMessage(LoadStr(id), type); }
+int MessageById(int id, UINT type) {
+    return ShowMessage(LoadStr(id), type);
+}
 
-int MessageOkById(int id) { return MsgBoxOK(LoadStr(id)); }
+int MessageOkById(int id) {
+    return MsgBoxOK(LoadStr(id));
+}
 
 int MessageOkById(int id, const STRING& placeholder, const STRING& value) {
     return MessageOk(LoadStr(id), placeholder, value);
@@ -177,7 +182,9 @@ int MessageOk(const STRING& text, const STRING& placeholder, const STRING& value
     return MsgBoxOK(replaced);
 }
 
-void SetMessageTitleId(int id) { titleId = id; }
+void SetMessageTitleId(int id) {
+    titleId = id;
+}
 
 void PumpPendingMessages() {
     MSG message;

@@ -63,6 +63,5 @@ STRING FindSubkeyByValue(HKEY root, const char* subkey, const char* valueName,
                          const STRING& pattern, int mode, bool ignoreCase);
 // Every matching subkey, added to out without duplicates: its bare name, or
 // with namesOnly false its path ("subkey\name"). True when any matched.
-bool FindSubkeysByValue(STRING_VECTOR& out, HKEY root, const char* subkey,
-                        const char* valueName, const STRING& pattern, int mode, bool ignoreCase,
-                        bool namesOnly);
+bool FindSubkeysByValue(STRING_VECTOR& out, HKEY root, const char* subkey, const char* valueName,
+                        const STRING& pattern, int mode, bool ignoreCase, bool namesOnly);

@@ -5,9 +5,13 @@ HINSTANCE resourceInstance = nullptr;
 const int LOAD_BUFFER_SIZE = 1200;
 } // namespace
 
-void SetResourceInstance(HINSTANCE instance) { resourceInstance = instance; }
+void SetResourceInstance(HINSTANCE instance) {
+    resourceInstance = instance;
+}
 
-HINSTANCE GetResourceInstance() { return resourceInstance; }
+HINSTANCE GetResourceInstance() {
+    return resourceInstance;
+}
 
 STRING LoadStr(int id) {
     char buffer[LOAD_BUFFER_SIZE];

@@ -16,4 +16,6 @@ void SetPausesSkippedForTesting(bool skipped) {
     pausedMilliseconds = 0;
 }
 
-DWORD PausedMilliseconds() { return pausedMilliseconds; }
+DWORD PausedMilliseconds() {
+    return pausedMilliseconds;
+}

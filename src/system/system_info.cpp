@@ -16,13 +16,21 @@ void WINDOWS_VERSION::SetForTesting(DWORD major, DWORD minor) {
     info_.dwMinorVersion = minor;
 }
 
-void WINDOWS_VERSION::RestoreForTesting() { info_ = reported_; }
+void WINDOWS_VERSION::RestoreForTesting() {
+    info_ = reported_;
+}
 
-bool IsVista() { return WindowsVersion.Major() == 6 && WindowsVersion.Minor() == 0; }
+bool IsVista() {
+    return WindowsVersion.Major() == 6 && WindowsVersion.Minor() == 0;
+}
 
-bool IsXP() { return WindowsVersion.Major() == 5 && WindowsVersion.Minor() != 0; }
+bool IsXP() {
+    return WindowsVersion.Major() == 5 && WindowsVersion.Minor() != 0;
+}
 
-bool IsXPOrLater() { return IsXP() || WindowsVersion.Major() >= 6; }
+bool IsXPOrLater() {
+    return IsXP() || WindowsVersion.Major() >= 6;
+}
 
 STRING GetLocalAppDataFolder() {
     char buffer[MAX_PATH] = "";
@@ -105,4 +113,6 @@ STRING GetSystemErrorText(DWORD code) {
     return text;
 }
 
-STRING GetLastErrorText() { return GetSystemErrorText(GetLastError()); }
+STRING GetLastErrorText() {
+    return GetSystemErrorText(GetLastError());
+}
