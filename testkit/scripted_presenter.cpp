@@ -1,8 +1,12 @@
 #include "testkit/scripted_presenter.h"
 
-SCRIPTED_PRESENTER::SCRIPTED_PRESENTER() { SetMessagePresenter(this); }
+SCRIPTED_PRESENTER::SCRIPTED_PRESENTER() {
+    SetMessagePresenter(this);
+}
 
-SCRIPTED_PRESENTER::~SCRIPTED_PRESENTER() { SetMessagePresenter(nullptr); }
+SCRIPTED_PRESENTER::~SCRIPTED_PRESENTER() {
+    SetMessagePresenter(nullptr);
+}
 
 int SCRIPTED_PRESENTER::NextAnswer() {
     if (answers_.empty())
@@ -31,8 +35,9 @@ HRESULT SCRIPTED_PRESENTER::ShowTaskDialog(const TASKDIALOGCONFIG& config, int* 
     shown.mainInstruction = STRING::FromWide(config.pszMainInstruction);
     shown.content = STRING::FromWide(config.pszContent);
     if (IS_INTRESOURCE(config.pszWindowTitle))
-        shown.title = "#" + STRING::FromInt(static_cast<int>(
-                                reinterpret_cast<ULONG_PTR>(config.pszWindowTitle)));
+        shown.title =
+            "#" +
+            STRING::FromInt(static_cast<int>(reinterpret_cast<ULONG_PTR>(config.pszWindowTitle)));
     else
         shown.title = STRING::FromWide(config.pszWindowTitle);
     if (config.dwFlags & TDF_USE_HICON_MAIN)

@@ -19,7 +19,7 @@ struct SHOWN_MESSAGE {
     bool hasMainInstruction = false;
     STRING mainInstruction;
     STRING content;
-    STRING title;        // the title text, or "#<id>" for a resource id
+    STRING title; // the title text, or "#<id>" for a resource id
     PCWSTR mainIcon = nullptr;
     bool questionIcon = false; // the system question icon as a handle
     TASKDIALOG_COMMON_BUTTON_FLAGS buttons = 0;
