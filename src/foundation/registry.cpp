@@ -147,7 +147,7 @@ bool KeyExists(HKEY root, const char* subkey) {
 
 STRING ReadStringAt(HKEY root, const char* subkey, const char* name, const STRING& defaultValue) {
     REG_KEY key;
-    if (!key.Open(root, subkey, REG_MODE_QUERY))
+    if (!key.Open(root, subkey, REG_MODE_READ))
         return defaultValue;
     return key.ReadString(name, defaultValue);
 }
@@ -155,7 +155,7 @@ STRING ReadStringAt(HKEY root, const char* subkey, const char* name, const STRIN
 DWORD ReadDwordAt(HKEY root, const char* subkey, const char* name, DWORD defaultValue, DWORD min,
                   DWORD max) {
     REG_KEY key;
-    if (!key.Open(root, subkey, REG_MODE_QUERY))
+    if (!key.Open(root, subkey, REG_MODE_READ))
         return defaultValue;
     return key.ReadDword(name, defaultValue, min, max);
 }
