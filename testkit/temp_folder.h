@@ -13,6 +13,7 @@ public:
 
     // Without a trailing backslash.
     const STRING& Path() const { return path_; }
+    STRING File(const STRING& name) const { return path_ + "\\" + name; }
 
 private:
     STRING path_;

@@ -139,21 +139,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-TEMP_FOLDER::TEMP_FOLDER() {
-    static unsigned serial = 0;
-    char base[MAX_PATH] = "";
-    GetTempPathA(sizeof(base), base);
-    path_ = std::string(base) + "orvalith-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(GetTickCount()) + "-" + std::to_string(++serial);
-    CreateDirectoryA(path_.c_str(), nullptr);
-}
-
-TEMP_FOLDER::~TEMP_FOLDER() {
-    for (const std::string& name : FilesIn(path_))
-        DeleteFileA(File(name).c_str());
-    RemoveDirectoryA(path_.c_str());
-}
-
 ENVIRONMENT_OVERRIDE::ENVIRONMENT_OVERRIDE(const std::string& name, const char* value)
     : name_(name) {
     DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);

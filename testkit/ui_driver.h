@@ -7,6 +7,8 @@
 #include <vector>
 #include <windows.h>
 
+#include "testkit/temp_folder.h"
+
 // Owns one kernel handle; INVALID_HANDLE_VALUE and nullptr mean "none".
 class OWNED_HANDLE {
 public:
@@ -58,22 +60,6 @@ bool FileExists(const std::string& path);
 std::vector<std::string> FilesIn(const std::string& folder);
 // The lines of text, without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
-
-// A fresh, empty folder under the temporary folder, removed with everything
-// in it (one level deep) on destruction.
-class TEMP_FOLDER {
-public:
-    TEMP_FOLDER();
-    ~TEMP_FOLDER();
-    TEMP_FOLDER(const TEMP_FOLDER&) = delete;
-    TEMP_FOLDER& operator=(const TEMP_FOLDER&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
 
 // Sets an environment variable of this process (and so of the children it
 // starts) for the object's lifetime, or removes it when value is nullptr; the

@@ -1,22 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "foundation/log_file.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
-
-namespace {
-
-std::string ReadFile(const STRING& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
+#include "testkit/ui_driver.h"
 
 TEST(LogFile, ClosedLogWritesNothingAndShowsNothing) {
     SCRIPTED_PRESENTER presenter;
@@ -57,7 +46,7 @@ TEST(LogFile, LinesAreAppendedWithATickPrefix) {
         ASSERT_TRUE(log.Open(path));
         log.Line("third, after reopening");
     }
-    std::string text = ReadFile(path);
+    std::string text = ReadWholeFile(path);
     std::istringstream lines(text);
     std::string line;
     std::vector<std::string> seen;
@@ -83,7 +72,7 @@ TEST(LogFile, OverlongLineIsCutAtTheFormattingBuffer) {
         ASSERT_TRUE(log.Open(path));
         log.Printf("%s\r\n", longText.c_str());
     }
-    std::string text = ReadFile(path);
+    std::string text = ReadWholeFile(path);
     EXPECT_EQ(text.size(), 11u + LOG_FILE::FORMAT_BUFFER_SIZE - 1);
     EXPECT_EQ(text.find_first_not_of('x', 11), std::string::npos);
 }

@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "foundation/log_file.h"
 #include "foundation/messages.h"
 #include "system/system_info.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
+#include "testkit/ui_driver.h"
 
 namespace {
 
@@ -163,10 +161,7 @@ class LOG_READING_PRESENTER : public SCRIPTED_PRESENTER {
 public:
     explicit LOG_READING_PRESENTER(const STRING& logPath) : logPath_(logPath) {}
     int ShowMessageBox(const char* text, const char* caption, UINT type) override {
-        std::ifstream in(logPath_.c_str(), std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        logWhenShown = content.str();
+        logWhenShown = ReadWholeFile(logPath_);
         return SCRIPTED_PRESENTER::ShowMessageBox(text, caption, type);
     }
     std::string logWhenShown;
