@@ -26,6 +26,13 @@ WORD TEMPLATE_READER::Word() {
     return value;
 }
 
+std::vector<int> TEMPLATE_READER::Shorts(int count) {
+    std::vector<int> values;
+    while (count-- > 0)
+        values.push_back(Short());
+    return values;
+}
+
 BYTE TEMPLATE_READER::Byte() {
     if (offset_ + 1 > bytes_.size()) {
         overrun_ = true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <windows.h>
 
 // String id of module; empty when it has none.
@@ -29,6 +30,8 @@ public:
 
     WORD Word();
     short Short() { return static_cast<short>(Word()); }
+    // count shorts in a row, such as a rectangle's x, y, cx and cy.
+    std::vector<int> Shorts(int count);
     BYTE Byte();
     DWORD Dword();
     // A NUL-terminated UTF-16 string; non-ASCII characters read as "?".

@@ -1,5 +1,7 @@
 #include "testkit/scripted_presenter.h"
 
+#include "testkit/ui_driver.h"
+
 SCRIPTED_PRESENTER::SCRIPTED_PRESENTER() {
     SetMessagePresenter(this);
 }
@@ -16,13 +18,19 @@ int SCRIPTED_PRESENTER::NextAnswer() {
     return answer;
 }
 
+void SCRIPTED_PRESENTER::Record(SHOWN_MESSAGE& shown) {
+    if (!watchedPath_.empty())
+        shown.watchedFile = ReadWholeFile(watchedPath_);
+    shown_.push_back(shown);
+}
+
 int SCRIPTED_PRESENTER::ShowMessageBox(const char* text, const char* caption, UINT type) {
     SHOWN_MESSAGE shown;
     shown.form = FORM_CLASSIC;
     shown.text = text;
     shown.caption = caption;
     shown.type = type;
-    shown_.push_back(shown);
+    Record(shown);
     return NextAnswer();
 }
 
@@ -45,7 +53,7 @@ HRESULT SCRIPTED_PRESENTER::ShowTaskDialog(const TASKDIALOGCONFIG& config, int* 
     else
         shown.mainIcon = config.pszMainIcon;
     shown.buttons = config.dwCommonButtons;
-    shown_.push_back(shown);
+    Record(shown);
     *button = NextAnswer();
     return S_OK;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "foundation/messages.h"
@@ -23,6 +24,8 @@ struct SHOWN_MESSAGE {
     PCWSTR mainIcon = nullptr;
     bool questionIcon = false; // the system question icon as a handle
     TASKDIALOG_COMMON_BUTTON_FLAGS buttons = 0;
+    // The content of the file named by WatchFile when the message appeared.
+    std::string watchedFile;
 };
 
 // Installs itself on construction and restores the real presenter when it is
@@ -36,6 +39,8 @@ public:
     void Answer(int button) { answers_.push_back(button); }
     // Makes every task dialog fail, as when comctl32 6 is missing.
     void FailTaskDialogs() { failTaskDialogs_ = true; }
+    // Records the file's content with every message, as it is at that moment.
+    void WatchFile(const STRING& path) { watchedPath_ = path; }
 
     const std::vector<SHOWN_MESSAGE>& Shown() const { return shown_; }
 
@@ -44,8 +49,10 @@ public:
 
 private:
     int NextAnswer();
+    void Record(SHOWN_MESSAGE& shown);
 
     std::deque<int> answers_;
     std::vector<SHOWN_MESSAGE> shown_;
     bool failTaskDialogs_ = false;
+    STRING watchedPath_;
 };

@@ -55,6 +55,20 @@ SCRATCH_KEY::~SCRATCH_KEY() {
     RegDeleteKeyA(Root(), SCRATCH_PARENT);
 }
 
+TEMPORARY_KEY::TEMPORARY_KEY(HKEY root, const std::string& subkey, bool present)
+    : root_(root), subkey_(subkey) {
+    if (RegKeyPresent(root, subkey)) {
+        ADD_FAILURE() << subkey << " exists already";
+        subkey_.clear();
+    } else if (present) {
+        CreateRegKey(root, subkey);
+    }
+}
+
+TEMPORARY_KEY::~TEMPORARY_KEY() {
+    DeleteRegTree(root_, subkey_);
+}
+
 bool SetRegValue(HKEY root, const std::string& subkey, const char* name, DWORD type,
                  const void* data, DWORD size) {
     RAW_KEY key;

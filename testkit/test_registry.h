@@ -23,6 +23,21 @@ private:
     std::string path_;
 };
 
+// A key that a test needs present (or, with present false, absent) for the
+// object's lifetime. A key that exists already is reported to the running
+// test and left alone; the object deletes only what it created.
+class TEMPORARY_KEY {
+public:
+    TEMPORARY_KEY(HKEY root, const std::string& subkey, bool present = true);
+    ~TEMPORARY_KEY();
+    TEMPORARY_KEY(const TEMPORARY_KEY&) = delete;
+    TEMPORARY_KEY& operator=(const TEMPORARY_KEY&) = delete;
+
+private:
+    HKEY root_;
+    std::string subkey_; // empty when the key was there before
+};
+
 // Each creates the key (and missing parents) and reports a failure to the
 // running test; true when the value was written.
 bool SetRegValue(HKEY root, const std::string& subkey, const char* name, DWORD type,

@@ -2,33 +2,28 @@
 
 #include <objbase.h>
 #include <thread>
+#include <tuple>
 
 #include "app/startup.h"
-#include "system/system_info.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/test_registry.h"
+#include "testkit/version_guard.h"
 
 TEST(CommandLine, PartialSwitchAndRemainingText) {
-    struct CASE {
-        const char* commandLine;
-        bool partial;
-        const char* remaining;
-    } cases[] = {
+    const std::tuple<const char*, bool, const char*> cases[] = {
         {"", false, ""},
-        {"C:\\Program Files\\Orvalith", false, "C:\\Program Files\\Orvalith"},
         {"/PartialOK", true, ""},
         // Found in any letter case, removed only as spelled exactly.
         {"/partialok", true, "/partialok"},
         {"  C:\\Orvalith  /PartialOK", true, "C:\\Orvalith"},
         {"/PartialOK C:\\Orvalith /PartialOK", true, "C:\\Orvalith /PartialOK"},
         {"C:\\Orvalith/PartialOKx", true, "C:\\Orvalithx"},
-        {"   ", false, ""},
         {"\tC:\\x\t", false, "\tC:\\x\t"},
     };
-    for (const CASE& c : cases) {
-        COMMAND_LINE parsed = ParseCommandLine(c.commandLine);
-        EXPECT_EQ(parsed.partial, c.partial) << c.commandLine;
-        EXPECT_EQ(parsed.remaining, c.remaining) << c.commandLine;
+    for (auto [commandLine, partial, remaining] : cases) {
+        COMMAND_LINE parsed = ParseCommandLine(commandLine);
+        EXPECT_EQ(parsed.partial, partial) << commandLine;
+        EXPECT_EQ(parsed.remaining, remaining) << commandLine;
     }
     // A very long command line is taken whole.
     STRING longLine(40000, 'a');
@@ -37,110 +32,69 @@ TEST(CommandLine, PartialSwitchAndRemainingText) {
 
 namespace {
 
-ADMIN_ANSWER answerNo() {
-    return ADMIN_NO;
-}
-ADMIN_ANSWER answerYes() {
-    return ADMIN_YES;
-}
-ADMIN_ANSWER answerUndetermined() {
-    return ADMIN_UNDETERMINED;
+ADMIN_ANSWER adminAnswer = ADMIN_YES;
+ADMIN_ANSWER ScriptedAdminAnswer() {
+    return adminAnswer;
 }
 
-// The product's Uninstall key, present under the given hives for one test.
-class INSTALLED_FOR {
-public:
-    INSTALLED_FOR(bool allUsers, bool currentUser) {
-        EXPECT_FALSE(RegKeyPresent(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY));
-        EXPECT_FALSE(RegKeyPresent(HKEY_CURRENT_USER, PRODUCT_UNINSTALL_KEY));
-        if (allUsers)
-            CreateRegKey(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY);
-        if (currentUser)
-            CreateRegKey(HKEY_CURRENT_USER, PRODUCT_UNINSTALL_KEY);
-    }
-    ~INSTALLED_FOR() {
-        DeleteRegTree(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY);
-        DeleteRegTree(HKEY_CURRENT_USER, PRODUCT_UNINSTALL_KEY);
-    }
-};
-
-class ADMIN_QUERY_GUARD {
-public:
-    explicit ADMIN_QUERY_GUARD(ADMIN_QUERY query) { SetAdminQueryForTesting(query); }
-    ~ADMIN_QUERY_GUARD() { SetAdminQueryForTesting(nullptr); }
-};
-
-class Startup : public testing::Test {
-protected:
-    void SetUp() override { WindowsVersion.SetForTesting(6, 1); }
-    void TearDown() override { WindowsVersion.RestoreForTesting(); }
-
-    // Runs the program and answers the confirmation with No, so that no
-    // uninstall runs and no web page opens.
-    std::vector<SHOWN_MESSAGE> RunDeclining(const char* commandLine) {
-        SCRIPTED_PRESENTER presenter;
-        presenter.Answer(IDNO);
-        EXPECT_EQ(RunProgram(GetModuleHandleA(nullptr), commandLine), 0);
-        return presenter.Shown();
-    }
-};
+// Runs the program and answers the confirmation with No, so that no
+// uninstall runs and no web page opens.
+std::vector<SHOWN_MESSAGE> RunDeclining(const char* commandLine) {
+    SCRIPTED_PRESENTER presenter;
+    presenter.Answer(IDNO);
+    EXPECT_EQ(RunProgram(GetModuleHandleA(nullptr), commandLine), 0);
+    return presenter.Shown();
+}
 
 const char* CONFIRMATION =
     "Are you sure you want to completely remove Orvalith from your computer?";
 
 } // namespace
 
-TEST_F(Startup, AdministratorIsRequiredOnlyForAnAllUsersInstallByANonAdministrator) {
-    struct CASE {
-        bool allUsers, currentUser;
-        ADMIN_QUERY query;
-        bool refused;
-    } cases[] = {
-        {true, false, answerNo, true},
-        {true, false, answerYes, false},
-        {true, false, answerUndetermined, false},
-        {true, true, answerNo, false},
-        {false, true, answerNo, false},
-        {false, false, answerNo, false},
+TEST(Startup, AdministratorIsRequiredOnlyForAnAllUsersInstallByANonAdministrator) {
+    // Wine runs every program as an administrator.
+    EXPECT_EQ(QueryAdministrator(), ADMIN_YES);
+    VERSION_GUARD version(6, 1);
+    const std::tuple<bool, bool, ADMIN_ANSWER, bool> cases[] = {
+        {true, false, ADMIN_NO, true},
+        {true, false, ADMIN_YES, false},
+        {true, false, ADMIN_UNDETERMINED, false},
+        {true, true, ADMIN_NO, false},
+        {false, true, ADMIN_NO, false},
+        {false, false, ADMIN_NO, false},
     };
-    for (const CASE& c : cases) {
-        INSTALLED_FOR installed(c.allUsers, c.currentUser);
-        ADMIN_QUERY_GUARD admin(c.query);
-        EXPECT_EQ(AdministratorRequired(), c.refused);
-
+    struct RESTORE_QUERY {
+        ~RESTORE_QUERY() { SetAdminQueryForTesting(nullptr); }
+    } restore;
+    SetAdminQueryForTesting(ScriptedAdminAnswer);
+    for (auto [allUsers, currentUser, answer, refused] : cases) {
+        SCOPED_TRACE(testing::Message() << allUsers << currentUser << answer);
+        TEMPORARY_KEY allUsersInstall(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY, allUsers);
+        TEMPORARY_KEY userInstall(HKEY_CURRENT_USER, PRODUCT_UNINSTALL_KEY, currentUser);
+        adminAnswer = answer;
+        EXPECT_EQ(AdministratorRequired(), refused);
         std::vector<SHOWN_MESSAGE> shown = RunDeclining("");
         ASSERT_EQ(shown.size(), 1u);
-        if (c.refused) {
-            EXPECT_EQ(shown[0].text, "Administrator access is required to uninstall Orvalith. "
-                                     "Please run Orvalith Uninstall again when you are logged on "
-                                     "to Windows as an Administrator.");
-            EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_OK | MB_ICONHAND));
-        } else {
-            EXPECT_EQ(shown[0].text, CONFIRMATION);
-        }
+        EXPECT_EQ(shown[0].text,
+                  refused ? "Administrator access is required to uninstall Orvalith. Please run "
+                            "Orvalith Uninstall again when you are logged on to Windows as an "
+                            "Administrator."
+                          : CONFIRMATION);
+        EXPECT_EQ(shown[0].type,
+                  refused ? UINT(MB_OK | MB_ICONHAND) : UINT(MB_YESNO | MB_ICONQUESTION));
     }
 }
 
-TEST_F(Startup, RealAdministratorQueryAnswers) {
-    // Wine runs every program as an administrator.
-    EXPECT_EQ(QueryAdministrator(), ADMIN_YES);
-}
-
-TEST_F(Startup, ConfirmationIsAskedOutsidePartialModeOnly) {
+TEST(Startup, ConfirmationIsAskedOutsidePartialModeOnlyAsATaskDialogOn6_0) {
+    VERSION_GUARD version(6, 1);
     std::vector<SHOWN_MESSAGE> shown = RunDeclining("C:\\Orvalith");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, CONFIRMATION);
-    EXPECT_EQ(shown[0].caption, "Orvalith Uninstall");
-    EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
-
-    // Partial mode asks nothing and, being partial, opens no page.
-    EXPECT_TRUE(RunDeclining("/PartialOK").empty());
+    // Partial mode, in any letter case, asks nothing.
     EXPECT_TRUE(RunDeclining("C:\\Orvalith /partialok").empty());
-}
 
-TEST_F(Startup, ConfirmationIsATaskDialogOnVersion6_0) {
-    WindowsVersion.SetForTesting(6, 0);
-    std::vector<SHOWN_MESSAGE> shown = RunDeclining("");
+    VERSION_GUARD vista(6, 0);
+    shown = RunDeclining("");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].form, FORM_TASK_DIALOG);
     EXPECT_EQ(shown[0].content, CONFIRMATION);
@@ -148,7 +102,8 @@ TEST_F(Startup, ConfirmationIsATaskDialogOnVersion6_0) {
     EXPECT_TRUE(shown[0].questionIcon);
 }
 
-TEST_F(Startup, FailedCoInitializeIsReportedWithItsResultCode) {
+TEST(Startup, FailedCoInitializeIsReportedWithItsResultCode) {
+    VERSION_GUARD version(6, 1);
     // A thread already in the multithreaded apartment cannot CoInitialize.
     std::vector<SHOWN_MESSAGE> shown;
     std::thread thread([&] {
