@@ -7,40 +7,24 @@ namespace {
 
 const char* const SCRATCH_PARENT = "Software\\OrvalithTests";
 
-// The testkit's own owner, independent of REG_KEY.
-class RAW_KEY {
-public:
-    RAW_KEY() = default;
-    ~RAW_KEY() {
-        if (handle_)
-            RegCloseKey(handle_);
-    }
-    RAW_KEY(const RAW_KEY&) = delete;
-    RAW_KEY& operator=(const RAW_KEY&) = delete;
-
-    // Each used once per object; a failed call leaves no handle behind.
-    LONG Open(HKEY root, const std::string& subkey, REGSAM access) {
-        HKEY opened = nullptr;
-        LONG rc = RegOpenKeyExA(root, subkey.c_str(), 0, access, &opened);
-        if (rc == ERROR_SUCCESS)
-            handle_ = opened;
-        return rc;
-    }
-    LONG Create(HKEY root, const std::string& subkey) {
-        HKEY opened = nullptr;
-        LONG rc = RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &opened, nullptr);
-        if (rc == ERROR_SUCCESS)
-            handle_ = opened;
-        return rc;
-    }
-    HKEY Handle() const { return handle_; }
-
-private:
-    HKEY handle_ = nullptr;
-};
-
 } // namespace
+
+LONG RAW_KEY::Open(HKEY root, const std::string& subkey, REGSAM access) {
+    HKEY opened = nullptr;
+    LONG rc = RegOpenKeyExA(root, subkey.c_str(), 0, access, &opened);
+    if (rc == ERROR_SUCCESS)
+        handle_ = opened;
+    return rc;
+}
+
+LONG RAW_KEY::Create(HKEY root, const std::string& subkey) {
+    HKEY opened = nullptr;
+    LONG rc = RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened,
+                              nullptr);
+    if (rc == ERROR_SUCCESS)
+        handle_ = opened;
+    return rc;
+}
 
 SCRATCH_KEY::SCRATCH_KEY() {
     static unsigned serial = 0;

@@ -5,6 +5,27 @@
 #include <string>
 #include <windows.h>
 
+// Owns an open registry key. The testkit's own, independent of REG_KEY, so
+// that set-up and clean-up do not rest on the code under test.
+class RAW_KEY {
+public:
+    RAW_KEY() = default;
+    ~RAW_KEY() {
+        if (handle_)
+            RegCloseKey(handle_);
+    }
+    RAW_KEY(const RAW_KEY&) = delete;
+    RAW_KEY& operator=(const RAW_KEY&) = delete;
+
+    // Each used once per object; a failed call leaves no handle behind.
+    LONG Open(HKEY root, const std::string& subkey, REGSAM access);
+    LONG Create(HKEY root, const std::string& subkey);
+    HKEY Handle() const { return handle_; }
+
+private:
+    HKEY handle_ = nullptr;
+};
+
 // A unique key HKEY_CURRENT_USER\Software\OrvalithTests\<unique>, created by
 // the constructor and deleted with everything below it by the destructor.
 class SCRATCH_KEY {
