@@ -109,6 +109,8 @@ int RunProgram(HINSTANCE instance, const char* commandLineText) {
     Log.OpenFromEnvironment();
 
     DateTimeSettings.Load(LoadStr(IDS_TIME_FORMAT_AMBIGUOUS));
+    Log.Printf("Start-up: time format \"%s\", locale %s\r\n", DateTimeSettings.timeFormat.c_str(),
+               DateTimeSettings.localeName.c_str());
 
     if (AdministratorRequired()) {
         Log.Line("Start-up: all-users install and the user is no administrator");
