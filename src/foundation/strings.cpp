@@ -14,15 +14,12 @@ void ThrowBadIndex(int index, const char* operation, int atid) {
 }
 
 char& STRING::At(int index, int atid) {
-    // Unsigned compare so that a negative index is out of range too.
-    if (static_cast<unsigned>(index) >= size())
-        ThrowBadIndex(index, "STRING::At", atid);
+    CheckIndex(index, size(), "STRING::At", atid);
     return (*this)[index];
 }
 
 const char& STRING::At(int index, int atid) const {
-    if (static_cast<unsigned>(index) >= size())
-        ThrowBadIndex(index, "const STRING::At", atid);
+    CheckIndex(index, size(), "const STRING::At", atid);
     return (*this)[index];
 }
 
@@ -190,14 +187,12 @@ bool STRING::SplitAt(const STRING& separator, STRING& left, STRING& right) const
 }
 
 STRING& STRING_VECTOR::At(int index, int atid) {
-    if (static_cast<unsigned>(index) >= size())
-        ThrowBadIndex(index, "STRING_VECTOR::At", atid);
+    CheckIndex(index, size(), "STRING_VECTOR::At", atid);
     return (*this)[index];
 }
 
 const STRING& STRING_VECTOR::At(int index, int atid) const {
-    if (static_cast<unsigned>(index) >= size())
-        ThrowBadIndex(index, "const STRING_VECTOR::At", atid);
+    CheckIndex(index, size(), "const STRING_VECTOR::At", atid);
     return (*this)[index];
 }
 

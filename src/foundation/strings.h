@@ -16,6 +16,12 @@ enum MATCH_MODE : int {
 // Throws std::logic_error with the bad-index text shared by every At().
 [[noreturn]] void ThrowBadIndex(int index, const char* operation, int atid);
 
+// Compared unsigned, so that a negative index is out of range too.
+inline void CheckIndex(int index, size_t size, const char* operation, int atid) {
+    if (static_cast<unsigned>(index) >= size)
+        ThrowBadIndex(index, operation, atid);
+}
+
 class STRING : public std::string {
 public:
     using std::string::string;
@@ -77,13 +83,11 @@ template <typename ITEM_TYPE> class VECTOR : public std::vector<ITEM_TYPE> {
 
 public:
     ITEM_TYPE& At(int index, int atid) {
-        if (static_cast<unsigned>(index) >= this->size())
-            ThrowBadIndex(index, "VECTOR<ITEM_TYPE>::At", atid);
+        CheckIndex(index, this->size(), "VECTOR<ITEM_TYPE>::At", atid);
         return (*this)[index];
     }
     const ITEM_TYPE& At(int index, int atid) const {
-        if (static_cast<unsigned>(index) >= this->size())
-            ThrowBadIndex(index, "const VECTOR<ITEM_TYPE>::At", atid);
+        CheckIndex(index, this->size(), "const VECTOR<ITEM_TYPE>::At", atid);
         return (*this)[index];
     }
     int Count() const { return static_cast<int>(this->size()); }
