@@ -294,3 +294,17 @@ void AnswerDialog(HWND dialog, int buttonId) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
 }
+
+namespace {
+DWORD WINAPI RunWork(void* parameter) {
+    (*static_cast<const std::function<void()>*>(parameter))();
+    return 0;
+}
+} // namespace
+
+void RunOnNewThread(const std::function<void()>& work) {
+    OWNED_HANDLE thread(
+        CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr));
+    if (thread.Valid())
+        WaitForSingleObject(thread.Get(), INFINITE);
+}

@@ -48,6 +48,10 @@ private:
 // windows keep flowing meanwhile.
 bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
+// Runs work on a new Win32 thread and waits for it to end (the compiler's
+// thread model has no std::thread).
+void RunOnNewThread(const std::function<void()>& work);
+
 // The folder holding the running program, without a trailing backslash.
 std::string ThisProgramFolder();
 // The folder above folder.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <cstdio>
+
 #include "foundation/registry.h"
 #include "testkit/test_registry.h"
 
@@ -112,6 +115,62 @@ TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShould) {
     EXPECT_TRUE(RegKeyPresent(HKCU, deep));
 }
 
+// Gives the key an empty DACL, which grants nobody anything, and reports
+// whether the registry then refuses a read-write open (Wine may not enforce it).
+bool LockKey(const std::string& path) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKCU, path.c_str(), 0, WRITE_DAC, &raw) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR descriptor;
+    ACL acl;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&acl, sizeof acl, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE);
+    LONG rc = RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
+    RegCloseKey(raw);
+    if (rc != ERROR_SUCCESS)
+        return false;
+    if (RegOpenKeyExA(HKCU, path.c_str(), 0, KEY_READ | KEY_WRITE, &raw) == ERROR_SUCCESS) {
+        RegCloseKey(raw);
+        return false;
+    }
+    return true;
+}
+
+// Gives the key back a DACL that lets everyone do everything, so that the
+// scratch key can be cleaned up.
+void UnlockKey(const std::string& path) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExA(HKCU, path.c_str(), 0, WRITE_DAC, &raw) != ERROR_SUCCESS)
+        return;
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
+    RegCloseKey(raw);
+}
+
+TEST(RegistryTest, DeleteKeyTreeReportsAKeyItCannotOpenAsAFailure) {
+    SCRATCH_KEY scratch;
+    // A root that is no key at all: the open fails with something other than
+    // "not found", so nothing is known to be gone.
+    EXPECT_FALSE(DeleteKeyTree(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234)), "Tree"));
+
+    const std::string locked = scratch.Sub("Locked");
+    SetRegString(HKCU, locked + "\\Child", "V", "x");
+    if (LockKey(locked)) {
+        EXPECT_FALSE(DeleteKeyTree(HKCU, locked.c_str()));
+        UnlockKey(locked);
+        EXPECT_TRUE(RegKeyPresent(HKCU, locked + "\\Child"));
+    } else {
+        // Wine does not enforce a key's DACL: the key opens and goes.
+        std::printf("note: the registry does not enforce RegSetKeySecurity here\n");
+        UnlockKey(locked);
+        EXPECT_TRUE(DeleteKeyTree(HKCU, locked.c_str()));
+        EXPECT_FALSE(RegKeyPresent(HKCU, locked));
+    }
+}
+
 TEST(RegistryTest, FindSubkeysByValue) {
     SCRATCH_KEY scratch;
     const std::string parent = scratch.Sub("Uninstall");
@@ -144,6 +203,11 @@ TEST(RegistryTest, FindSubkeysByValue) {
                                        MATCH_BEGINS, true, false));
         EXPECT_EQ(std::vector<STRING>({parent + "\\C-Product", parent + "\\F-Other"}), found);
     }
+    // A key path that already ends in a backslash gets no second one.
+    STRING_VECTOR slashed;
+    EXPECT_TRUE(FindSubkeysByValue(slashed, HKCU, (parent + "\\").c_str(), "DisplayName",
+                                   "orvalith tools", MATCH_EQUALS, true, false));
+    EXPECT_EQ(std::vector<STRING>({parent + "\\F-Other"}), slashed);
     STRING_VECTOR names;
     EXPECT_TRUE(FindSubkeysByValue(names, HKCU, parent.c_str(), "DisplayName", "e", MATCH_CONTAINS,
                                    false, true));

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <objbase.h>
-#include <thread>
 #include <tuple>
 
 #include "app/startup.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/test_registry.h"
+#include "testkit/ui_driver.h"
 #include "testkit/version_guard.h"
 
 TEST(CommandLine, PartialSwitchAndRemainingText) {
@@ -106,12 +106,11 @@ TEST(Startup, FailedCoInitializeIsReportedWithItsResultCode) {
     VERSION_GUARD version(6, 1);
     // A thread already in the multithreaded apartment cannot CoInitialize.
     std::vector<SHOWN_MESSAGE> shown;
-    std::thread thread([&] {
+    RunOnNewThread([&] {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
         shown = RunDeclining("");
         CoUninitialize();
     });
-    thread.join();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "Unable to initialise OLE: CoInitialize failed (0x80010106). Your "
                              "computer may be incorrectly configured.");

@@ -34,9 +34,15 @@ TEST(SystemInfo, FoldersAndErrorTexts) {
     EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_WINDOWS).ToLower(), STRING(windows).ToLower());
     EXPECT_EQ(GetSpecialFolderPath(nullptr, 0x7F), ""); // no such folder id
 
+    // The system's text without its one closing line break, nothing more cut.
+    char raw[512] = "";
+    DWORD rawLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, ERROR_FILE_NOT_FOUND, 0, raw, sizeof raw, nullptr);
+    ASSERT_GT(rawLength, 2u);
+    ASSERT_EQ(STRING(raw).substr(rawLength - 2), "\r\n");
     STRING notFound = GetSystemErrorText(ERROR_FILE_NOT_FOUND);
-    EXPECT_NE(notFound.LastChar(), '\n');
-    EXPECT_NE(notFound.ToLower().find("not found"), STRING::npos) << notFound;
+    EXPECT_EQ(notFound + "\r\n", STRING(raw, rawLength));
+    EXPECT_EQ(notFound.find_first_of("\r\n"), STRING::npos) << notFound;
     EXPECT_EQ(GetSystemErrorText(0x2FFFFFFF), "");
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetLastErrorText(), GetSystemErrorText(ERROR_ACCESS_DENIED));

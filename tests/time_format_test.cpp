@@ -42,8 +42,13 @@ TEST(TimeFormat, LoadWarnsAboutAnAmbiguousUserFormatAndSetsTheRuntimeLocale) {
         loaded.Load("");
         EXPECT_TRUE(silent.Shown().empty());
 
-        // The C runtime's locale is the user's language and country.
-        EXPECT_NE(loaded.localeName.find('_'), STRING::npos);
+        // The C runtime's locale is the user's language and country, in
+        // English, joined by "_".
+        char language[100] = "";
+        char country[100] = "";
+        ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE, language, 100), 1);
+        ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGCOUNTRY, country, 100), 1);
+        EXPECT_EQ(loaded.localeName, STRING(language) + "_" + country);
         const char* current = setlocale(LC_ALL, nullptr);
         ASSERT_NE(current, nullptr);
         EXPECT_EQ(STRING(current).find(loaded.localeName), 0u) << current;

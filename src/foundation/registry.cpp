@@ -23,7 +23,7 @@ STRING ChildPath(const char* subkey, const STRING& name) {
     STRING parent(OrEmpty(subkey));
     if (parent.empty())
         return name;
-    return parent + "\\" + name;
+    return parent.WithTrailingBackslash() + name;
 }
 
 } // namespace
@@ -53,6 +53,15 @@ bool REG_KEY::Open(HKEY root, const char* subkey, REG_OPEN_MODE mode) {
         return false;
     handle_ = opened;
     return true;
+}
+
+LONG REG_KEY::OpenExisting(HKEY root, const char* subkey, REGSAM access) {
+    HKEY opened = nullptr;
+    LONG rc = RegOpenKeyExA(root, subkey, 0, access, &opened);
+    Close();
+    if (rc == ERROR_SUCCESS)
+        handle_ = opened;
+    return rc;
 }
 
 void REG_KEY::Close() {
@@ -178,12 +187,14 @@ bool DeleteKeyTree(HKEY root, const char* subkey) {
     // whole hive must never be emptied by mistake.
     if (!subkey || STRING(subkey).find_first_not_of('\\') == STRING::npos)
         return false;
-    // Opening read-write would create the missing key and its parents, and
-    // only the leaf would be deleted again.
-    if (!KeyExists(root, subkey))
-        return true;
+    // Opened without creating: a key that never existed counts as deleted,
+    // and one that cannot be opened (access denied) is reported, not skipped.
     REG_KEY key;
-    key.Open(root, subkey, REG_MODE_READ_WRITE);
+    LONG rc = key.OpenExisting(root, subkey, KEY_READ | KEY_WRITE);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (rc != ERROR_SUCCESS)
+        return false;
     // From the last index down, so that deleting keeps the lower ones valid.
     for (int index = key.SubkeyCount() - 1; index >= 0; --index) {
         STRING name = key.SubkeyName(index);
@@ -191,7 +202,10 @@ bool DeleteKeyTree(HKEY root, const char* subkey) {
             DeleteKeyTree(root, (STRING(subkey) + "\\" + name).c_str());
     }
     key.Close();
-    return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
+    if (RegDeleteKeyA(root, subkey) == ERROR_SUCCESS)
+        return true;
+    REG_KEY check;
+    return check.OpenExisting(root, subkey, KEY_QUERY_VALUE) == ERROR_FILE_NOT_FOUND;
 }
 
 namespace {

@@ -24,6 +24,9 @@ public:
     // Opens (or, in the write modes, creates) subkey under root. A key that
     // was already open is closed afterwards, whether or not this open worked.
     bool Open(HKEY root, const char* subkey, REG_OPEN_MODE mode);
+    // Opens an existing key only, never creating one; the system's result
+    // code (ERROR_FILE_NOT_FOUND for a missing key).
+    LONG OpenExisting(HKEY root, const char* subkey, REGSAM access);
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
     HKEY Handle() const { return handle_; }
@@ -55,13 +58,15 @@ DWORD ReadDwordAt(HKEY root, const char* subkey, const char* name, DWORD default
                   DWORD min = 0, DWORD max = 0);
 bool WriteDwordAt(HKEY root, const char* subkey, const char* name, DWORD value);
 bool DeleteValueAt(HKEY root, const char* subkey, const char* name);
-// Deletes subkey and everything below it. A missing key counts as deleted.
+// Deletes subkey and everything below it. True when the key is gone
+// afterwards or never existed; false when it could not be opened or deleted.
 bool DeleteKeyTree(HKEY root, const char* subkey);
 // The first direct subkey of subkey whose value valueName matches pattern
 // (see STRING::Match); the empty text when none does.
 STRING FindSubkeyByValue(HKEY root, const char* subkey, const char* valueName,
                          const STRING& pattern, int mode, bool ignoreCase);
 // Every matching subkey, added to out without duplicates: its bare name, or
-// with namesOnly false its path ("subkey\name"). True when any matched.
+// with namesOnly false its path (subkey with one trailing backslash, then the
+// name). True when any matched.
 bool FindSubkeysByValue(STRING_VECTOR& out, HKEY root, const char* subkey, const char* valueName,
                         const STRING& pattern, int mode, bool ignoreCase, bool namesOnly);
