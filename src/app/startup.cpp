@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/uninstall_sequence.h"
+#include "foundation/loaded_library.h"
 #include "foundation/log_file.h"
 #include "foundation/messages.h"
 #include "foundation/registry.h"
@@ -22,25 +23,6 @@ namespace {
 const char* const PARTIAL_SWITCH = "/PartialOK";
 
 ADMIN_QUERY adminQuery = QueryAdministrator;
-
-// Owns a library loaded at run time.
-class LOADED_LIBRARY {
-public:
-    explicit LOADED_LIBRARY(const char* name) : module_(LoadLibraryA(name)) {}
-    ~LOADED_LIBRARY() {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    LOADED_LIBRARY(const LOADED_LIBRARY&) = delete;
-    LOADED_LIBRARY& operator=(const LOADED_LIBRARY&) = delete;
-
-    FARPROC Find(const char* function) const {
-        return module_ ? GetProcAddress(module_, function) : nullptr;
-    }
-
-private:
-    HMODULE module_;
-};
 
 // COM for this thread, from a successful CoInitialize until destruction.
 class COM_APARTMENT {
@@ -87,7 +69,7 @@ COMMAND_LINE ParseCommandLine(const STRING& commandLine) {
 ADMIN_ANSWER QueryAdministrator() {
     typedef BOOL(WINAPI * IS_USER_AN_ADMIN)();
     LOADED_LIBRARY shell32("shell32.dll");
-    auto isUserAnAdmin = reinterpret_cast<IS_USER_AN_ADMIN>(shell32.Find("IsUserAnAdmin"));
+    auto isUserAnAdmin = shell32.Function<IS_USER_AN_ADMIN>("IsUserAnAdmin");
     if (!isUserAnAdmin)
         return ADMIN_UNDETERMINED;
     return isUserAnAdmin() ? ADMIN_YES : ADMIN_NO;

@@ -2,10 +2,11 @@
 
 #include <vector>
 
+#include "foundation/loaded_library.h"
 #include "foundation/log_file.h"
 #include "foundation/resource_strings.h"
+#include "foundation/windows_version.h"
 #include "resources/resource_ids.h"
-#include "system/system_info.h"
 
 namespace {
 
@@ -20,11 +21,8 @@ public:
     HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int* button) override {
         // Only a comctl32 that the process has already loaded is used: the
         // task dialog exists in its version 6 alone.
-        HMODULE comctl = GetModuleHandleA("comctl32.dll");
-        if (!comctl)
-            return E_FAIL;
-        auto taskDialogIndirect = reinterpret_cast<TASK_DIALOG_INDIRECT>(
-            reinterpret_cast<void*>(GetProcAddress(comctl, "TaskDialogIndirect")));
+        LOADED_LIBRARY comctl = LOADED_LIBRARY::IfLoaded("comctl32.dll");
+        auto taskDialogIndirect = comctl.Function<TASK_DIALOG_INDIRECT>("TaskDialogIndirect");
         if (!taskDialogIndirect)
             return E_FAIL;
         return taskDialogIndirect(&config, button, nullptr, nullptr);

@@ -1,0 +1,1 @@
+# Sources of this subsystem, added to orvalith_core with target_sources.
