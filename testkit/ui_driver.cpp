@@ -51,24 +51,6 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
 
 } // namespace
 
-OWNED_HANDLE& OWNED_HANDLE::operator=(OWNED_HANDLE&& other) noexcept {
-    if (this != &other)
-        Reset(other.Release());
-    return *this;
-}
-
-HANDLE OWNED_HANDLE::Release() {
-    HANDLE handle = handle_;
-    handle_ = nullptr;
-    return handle;
-}
-
-void OWNED_HANDLE::Reset(HANDLE handle) {
-    if (Valid())
-        CloseHandle(handle_);
-    handle_ = handle;
-}
-
 DATA_MODULE::DATA_MODULE(const std::string& path)
     : module_(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
 

@@ -7,4 +7,5 @@ target_sources(orvalith_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/time_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/windows_version.cpp
     ${CMAKE_CURRENT_LIST_DIR}/loaded_library.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/owned_handle.cpp
 )
