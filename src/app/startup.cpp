@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "app/application.h"
 #include "app/uninstall_sequence.h"
 #include "foundation/loaded_library.h"
 #include "foundation/log_file.h"
@@ -86,6 +87,7 @@ bool AdministratorRequired() {
 
 int RunProgram(HINSTANCE instance, const char* commandLineText) {
     SetResourceInstance(instance);
+    Application.instance = instance;
     SetMessageTitleId(IDS_APP_TITLE);
     LoadCommonControls();
     Log.OpenFromEnvironment();

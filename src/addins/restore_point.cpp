@@ -1,0 +1,57 @@
+#include "addins/restore_point.h"
+
+#include <srrestoreptapi.h>
+
+#include "foundation/loaded_library.h"
+#include "foundation/resource_strings.h"
+#include "foundation/windows_version.h"
+
+namespace {
+
+const int IDS_RESTORE_POINT_DESCRIPTION = 6;
+
+INT64 sequenceNumber = -1;
+
+typedef BOOL(WINAPI* SR_SET_RESTORE_POINT_A)(PRESTOREPOINTINFOA, PSTATEMGRSTATUS);
+
+} // namespace
+
+INT64 SetRestorePoint(DWORD eventType, DWORD restorePointType, INT64 sequence) {
+    if (sequence < 0 || !IsXPOrLater())
+        return -1;
+
+    RESTOREPOINTINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    info.dwEventType = eventType;
+    info.dwRestorePtType = restorePointType;
+    info.llSequenceNumber = sequence;
+    STRING description = LoadStr(IDS_RESTORE_POINT_DESCRIPTION);
+    description.ReplaceAll("<app>", "Orvalith");
+    lstrcpynA(info.szDescription, description.c_str(), sizeof(info.szDescription));
+
+    LOADED_LIBRARY srclient("SrClient.DLL");
+    auto setRestorePoint = srclient.Function<SR_SET_RESTORE_POINT_A>("SRSetRestorePointA");
+    if (!setRestorePoint)
+        return -1;
+    STATEMGRSTATUS status;
+    ZeroMemory(&status, sizeof(status));
+    if (!setRestorePoint(&info, &status))
+        return -1;
+    return status.llSequenceNumber;
+}
+
+void BeginRestorePoint() {
+    sequenceNumber = SetRestorePoint(BEGIN_SYSTEM_CHANGE, APPLICATION_INSTALL, 0);
+}
+
+void EndRestorePoint() {
+    SetRestorePoint(END_SYSTEM_CHANGE, APPLICATION_INSTALL, sequenceNumber);
+}
+
+INT64 RestorePointSequenceNumber() {
+    return sequenceNumber;
+}
+
+void ResetRestorePointForTesting() {
+    sequenceNumber = -1;
+}

@@ -1,0 +1,3 @@
+#include "app/application.h"
+
+APPLICATION_RECORD Application;

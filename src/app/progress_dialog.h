@@ -1,0 +1,29 @@
+// The progress dialog: one row per uninstall step, on a thread of its own,
+// so that it stays drawn while the uninstall works. It has no way to cancel
+// and ends only when the uninstall sends it IDOK.
+#pragma once
+
+#include <windows.h>
+
+// The dialog while it exists (null before and after).
+HWND ProgressDialogWindow();
+// Read by the dialog for its title; set before the dialog thread starts.
+void SetProgressPartialFlag(bool partial);
+
+// Runs the dialog from template 129 of the application's instance; the
+// argument is the address of the ProgressEvent handle, which is signalled
+// once the dialog exists and once more after it has ended.
+DWORD WINAPI ProgressDialogThread(LPVOID progressEvent);
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Starts ProgressDialogThread without keeping its handle; false when the
+// thread could not be made.
+bool StartProgressDialogThread(HANDLE* progressEvent);
+
+// Row operations, called from the uninstall's thread.
+void StepShown(int labelId);   // a row hidden until its step runs
+void StepStarted(int labelId); // the label turns from grey to black
+void StepDone(int resultId);   // the result label appears
+void StepFailed(int resultId); // the result label appears reading "Failed!"
+// Ends the dialog (synchronously: the dialog has handled it on return).
+void CloseProgressDialog();
