@@ -1,0 +1,265 @@
+#include "app/product_files.h"
+
+#include <vector>
+#include <windows.h>
+
+#include "foundation/log_file.h"
+#include "system/system_info.h"
+
+namespace {
+
+STRING failedFileList;
+STRING lastDeleteError;
+
+using NAME_LIST = std::vector<const char*>;
+
+// Files of one folder, in deletion order.
+struct FILE_GROUP {
+    const char* folder; // relative to the program folder, ending in a backslash
+    const NAME_LIST* names;
+};
+
+// One generation of add-in deployment files: its files in deletion order and
+// its folders innermost first.
+struct GENERATION {
+    std::vector<FILE_GROUP> files;
+    NAME_LIST folders;
+};
+
+const NAME_LIST PROGRAM_FILES = {
+    "Orvalith.chm",           "Orvalith.exe",         "OrvalithStrings.txt",
+    "Orvalith Uninstall.exe", "OrvalithUnPhase1.exe", "OrvalithAddInHelper.exe",
+};
+
+// Generation A: the current add-in, version 5.0.72.0.
+const NAME_LIST CURRENT_SETUP_FILES = {"Setup.exe", "Orvalith Outlook Add-In.vsto"};
+const NAME_LIST CURRENT_VERSION_FILES = {
+    "Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
+    "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
+    "Orvalith Outlook Add-In.dll.deploy",
+    "Orvalith Outlook Add-In.dll.manifest",
+};
+const NAME_LIST CURRENT_RESOURCE_FILES = {
+    "Orvalith Outlook Add-In.dll.deploy",
+    "Orvalith Outlook Add-In.dll.manifest",
+    "Check Box Empty Task.png.deploy",
+    "Check Box Empty.png.deploy",
+    "Check Box Mixed Task.png.deploy",
+    "Check Box Mixed.png.deploy",
+    "Check Box Selected Task.png.deploy",
+    "Check Box Selected.png.deploy",
+    "createTaskContext.png.deploy",
+    "createTaskContextPin.png.deploy",
+    "openTask.gif.deploy",
+    "openTaskContext.png.deploy",
+    "pin.gif.deploy",
+    "pinContext.png.deploy",
+    "pinMix.gif.deploy",
+    "pinMixContext.png.deploy",
+    "pinned.gif.deploy",
+    "pinnedContext.png.deploy",
+    "SettingsIcon16x16.png.deploy",
+    "Orvalith32.bmp.deploy",
+    "OrvalithHelp16.png.deploy",
+    "OrvalithHelp48.png.deploy",
+    "OpenTaskFolder.png.deploy",
+};
+
+const GENERATION GENERATION_A = {
+    {
+        {"Orvalith Add-In\\", &CURRENT_SETUP_FILES},
+        {"Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0\\",
+         &CURRENT_VERSION_FILES},
+        {"Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0\\Resources\\",
+         &CURRENT_RESOURCE_FILES},
+    },
+    {
+        "Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0\\Resources",
+        "Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0",
+        "Orvalith Add-In\\Application Files",
+        "Orvalith Add-In",
+    },
+};
+
+// Generations B (4.1.0.17) and C (the oldest) share their setup folders and
+// their file names; only the version folders differ.
+const NAME_LIST SETUP_2007_FILES = {"Setup.exe", "Orvalith AddIn 2007.vsto"};
+const NAME_LIST SETUP_2010_FILES = {"Setup.exe", "Orvalith AddIn 2010.vsto"};
+const NAME_LIST VERSION_2007_FILES = {
+    "Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
+    "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
+    "Orvalith AddIn 2007.dll.config.deploy",
+    "Orvalith AddIn 2007.dll.deploy",
+    "Orvalith AddIn 2007.vsto",
+    "Orvalith AddIn 2007.dll.manifest",
+};
+const NAME_LIST VERSION_2010_FILES = {
+    "Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
+    "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
+    "Orvalith AddIn 2007.dll.deploy",
+    "Orvalith AddIn 2010.dll.deploy",
+    "Orvalith AddIn 2010.vsto",
+    "Orvalith AddIn 2010.dll.manifest",
+};
+const NAME_LIST RESOURCE_2010_FILES = {"openTaskContext.png.deploy"};
+
+const GENERATION GENERATION_B = {
+    {
+        {"Add-In 2007\\", &SETUP_2007_FILES},
+        {"Add-In 2007\\Application Files\\Orvalith AddIn 2007_4_1_0_17\\", &VERSION_2007_FILES},
+        {"Add-In 2010\\", &SETUP_2010_FILES},
+        {"Add-In 2010\\Application Files\\Orvalith AddIn 2010_4_1_0_17\\", &VERSION_2010_FILES},
+        {"Add-In 2010\\Application Files\\Orvalith AddIn 2010_4_1_0_17\\Resources\\",
+         &RESOURCE_2010_FILES},
+    },
+    {
+        "Add-In 2007\\Application Files\\Orvalith AddIn 2007_4_1_0_17",
+        "Add-In 2007\\Application Files",
+        "Add-In 2007",
+        "Add-In 2010\\Application Files\\Orvalith AddIn 2010_4_1_0_17\\Resources",
+        "Add-In 2010\\Application Files\\Orvalith AddIn 2010_4_1_0_17",
+        "Add-In 2010\\Application Files",
+        "Add-In 2010",
+    },
+};
+
+const GENERATION GENERATION_C = {
+    {
+        {"Add-In 2007\\", &SETUP_2007_FILES},
+        {"Add-In 2007\\Application Files\\Orvalith AddIn 2007_4_0_0_0\\", &VERSION_2007_FILES},
+        {"Add-In 2010\\", &SETUP_2010_FILES},
+        {"Add-In 2010\\Application Files\\Orvalith AddIn 2010_1_0_0_0\\", &VERSION_2010_FILES},
+    },
+    {
+        "Add-In 2007\\Application Files\\Orvalith AddIn 2007_4_0_0_0",
+        "Add-In 2007\\Application Files",
+        "Add-In 2007",
+        "Add-In 2010\\Application Files\\Orvalith AddIn 2010_1_0_0_0",
+        "Add-In 2010\\Application Files",
+        "Add-In 2010",
+    },
+};
+
+// Deletes folder\name. A blank folder would turn the path into a bare name at
+// the root of the current drive, where a file of the same name is not ours:
+// such a path is treated as one that does not exist. On failure, error is the
+// system's code.
+bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
+    if (folder.IsBlank()) {
+        error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (DeleteFileA((folder.WithTrailingBackslash() + name).c_str()))
+        return true;
+    error = GetLastError();
+    return false;
+}
+
+// Deletes name in folder; a failure goes into failedList and errorText when
+// report is set.
+bool DeleteAndRecord(const STRING& folder, const STRING& name, bool report, STRING& failedList,
+                     STRING& errorText) {
+    DWORD error = ERROR_SUCCESS;
+    if (DeleteFileIn(folder, name, error))
+        return true;
+    if (report) {
+        failedList += folder.WithTrailingBackslash() + name + STR_LF;
+        errorText = GetSystemErrorText(error);
+    }
+    return false;
+}
+
+// One generation of deployment files below the program folder, collecting
+// its own failures when it reports them.
+class ADDIN_DEPLOYMENT {
+public:
+    ADDIN_DEPLOYMENT(const GENERATION& generation, const STRING& baseFolder, bool report)
+        : generation_(generation), baseFolder_(baseFolder), report_(report) {}
+
+    bool DeleteFile(const STRING& relativePath) {
+        return DeleteAndRecord(baseFolder_, relativePath, report_, failedList_, lastError_);
+    }
+
+    // Folders go only when empty, so a folder shared with another generation
+    // stays until that generation's files are gone too.
+    void Remove(bool keepFolders) {
+        for (const FILE_GROUP& group : generation_.files)
+            for (const char* name : *group.names)
+                DeleteFile(STRING(group.folder) + name);
+        if (keepFolders)
+            return;
+        for (const char* folder : generation_.folders)
+            RemoveFolder(baseFolder_, folder);
+    }
+
+    const STRING& FailedList() const { return failedList_; }
+    const STRING& LastError() const { return lastError_; }
+
+private:
+    const GENERATION& generation_;
+    STRING baseFolder_;
+    bool report_;
+    STRING failedList_;
+    STRING lastError_;
+};
+
+// The folder above folder, whether or not folder ends with a separator; the
+// empty text when it has no separator.
+STRING ParentFolder(const STRING& folder) {
+    STRING path = folder.WithoutTrailingBackslash();
+    size_t at = path.find_last_of("\\/");
+    return at == STRING::npos ? STRING() : STRING(path.substr(0, at));
+}
+
+} // namespace
+
+const STRING& FailedFileList() {
+    return failedFileList;
+}
+
+const STRING& LastDeleteError() {
+    return lastDeleteError;
+}
+
+bool DeleteProductFile(const STRING& folder, const STRING& fileName, bool report) {
+    return DeleteAndRecord(folder, fileName, report, failedFileList, lastDeleteError);
+}
+
+bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
+    // A blank base would name a folder at the root of the current drive.
+    if (baseFolder.IsBlank())
+        return false;
+    STRING path = baseFolder.WithTrailingBackslash() + relativePath.WithoutTrailingBackslash();
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder) {
+    failedFileList.clear();
+    lastDeleteError.clear();
+    if (programFolder.IsBlank())
+        Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
+
+    for (const char* name : PROGRAM_FILES)
+        DeleteProductFile(programFolder, name, true);
+
+    ADDIN_DEPLOYMENT current(GENERATION_A, programFolder, true);
+    ADDIN_DEPLOYMENT previous(GENERATION_B, programFolder, false);
+    ADDIN_DEPLOYMENT oldest(GENERATION_C, programFolder, false);
+    current.Remove(false);
+    previous.Remove(false);
+    oldest.Remove(false);
+
+    failedFileList += current.FailedList();
+    if (lastDeleteError.empty())
+        lastDeleteError = current.LastError();
+
+    // Without a program folder nothing was ours to remove, so no folder goes.
+    if (!programFolder.IsBlank()) {
+        RemoveFolder(programFolder, STRING());
+        RemoveFolder(rootFolder, STRING());
+        STRING parent = ParentFolder(rootFolder);
+        if (!parent.IsBlank())
+            RemoveFolder(parent, STRING());
+    }
+    return failedFileList.IsBlank();
+}

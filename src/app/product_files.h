@@ -1,0 +1,34 @@
+// Removal of the product's program files, of the add-in deployment files
+// below the program folder and of the folders once they are empty. Only the
+// files named here are ever deleted; nothing is discovered on disk.
+#pragma once
+
+#include "foundation/strings.h"
+
+// One line per program or current add-in file that was not deleted by the
+// last RemoveProductFiles: the full path followed by "\n". Empty before the
+// first run and after a complete removal.
+const STRING& FailedFileList();
+// The system's error text for the failure that the message about undeleted
+// files explains: that of the last program file that failed or, when none
+// failed, that of the last failed current add-in file. Empty when none failed.
+const STRING& LastDeleteError();
+
+// Deletes the program files and the three generations of add-in deployment
+// files, then removes, each only when empty, the add-in folders, the program
+// folder, the root folder and the root folder's parent. Answers true when
+// FailedFileList() is blank afterwards.
+//
+// A blank program folder would make every path a bare name at the root of the
+// current drive: then nothing is deleted and no folder is removed, and every
+// program and current add-in file is reported as not deleted. A blank root
+// folder removes neither itself nor a parent.
+bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder);
+
+// Deletes folder\fileName. When that fails and report is set, the path goes
+// into FailedFileList() and the system's error text into LastDeleteError().
+bool DeleteProductFile(const STRING& folder, const STRING& fileName, bool report);
+
+// Removes baseFolder\relativePath when it is empty; an empty relativePath
+// names baseFolder itself.
+bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath);

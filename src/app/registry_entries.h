@@ -1,0 +1,14 @@
+// Removal of the registry entries through which Windows knows the product:
+// its entries in the list of installed programs, its App Paths entries and
+// its entry among the MAPI applications.
+#pragma once
+
+// The product's App Paths key, under either hive.
+extern const char* const PRODUCT_APP_PATHS_KEY;
+
+// Deletes, in this order: the value "Orvalith.exe" of the machine's
+// MSMapiApps key (the key and its other values stay), then the Uninstall and
+// App Paths keys under HKEY_LOCAL_MACHINE and under HKEY_CURRENT_USER. Each
+// key goes only when it has no subkeys. Every failure (missing key or value,
+// subkeys, no access) is ignored.
+void RemoveRegistryEntries();

@@ -1,0 +1,19 @@
+// Removal of the product's desktop shortcuts and Start-menu program groups.
+// Shortcuts are deleted by name, whatever their target; a group folder goes
+// only when nothing else is left in it. Nothing is reported.
+#pragma once
+
+// Deletes "Orvalith.lnk" and "Uninstall Orvalith.lnk" from the all-users
+// desktop and from the user's desktop.
+void RemoveDesktopShortcuts();
+
+// Deletes the user's desktop shortcuts, then removes the program group from
+// the all-users and from the user's Start menu. True when either group
+// folder was removed.
+bool RemoveShortcuts();
+
+// Deletes the product's shortcuts from the "Orvalith" group of the Start-menu
+// folder of that special-folder kind (CSIDL_COMMON_PROGRAMS or CSIDL_PROGRAMS)
+// and removes the group folder when it is then empty. True when the folder
+// was removed; false when that kind has no folder.
+bool RemoveProgramGroup(int specialFolder);
