@@ -199,6 +199,13 @@ TEST(ProductFiles, MissingProgramFolderListsEveryProgramAndCurrentAddInFile) {
     EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(LastDeleteError().empty());
     EXPECT_TRUE(Exists(temp.File("keep.txt")));
+
+    // A folder too long for any path is reported the same way.
+    const STRING tooLong = temp.File(STRING(300, 'x'));
+    EXPECT_FALSE(RemoveProductFiles(tooLong, tooLong));
+    EXPECT_EQ(FailedFileList(), Listed(tooLong, ReportedFiles()));
+    EXPECT_FALSE(LastDeleteError().empty());
+    EXPECT_TRUE(Exists(temp.File("keep.txt")));
 }
 
 TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
