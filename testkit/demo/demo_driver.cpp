@@ -1,0 +1,527 @@
+// Plays the person at the keyboard for one run of the uninstaller: starts it
+// as the first phase of the product's uninstaller would, reads every message
+// box and task dialog it shows (caption, icon, texts, buttons), answers them
+// from a script after giving them time to be read, samples the rows of the
+// progress dialog, takes pictures of what is on the screen, and journals all
+// of it, one JSON object a line, with the exit code at the end. It gives up,
+// and says why, when the run takes longer than its time limit.
+//
+// Usage: demo_driver.exe RUN_FILE
+// The run file holds lines "name=value":
+//   program=     the uninstaller to start (full path)
+//   arguments=   its command line after the program name
+//   folder=      its working folder
+//   answers=     comma-separated button texts, used in turn; "OK" after them
+//   background=  a program started first and left running ("path|arguments");
+//                may be given more than once
+//   wait_window= class|title of a message-only window to wait for before the
+//                run starts (the add-in helper's)
+//   read_ms=     how long each window is left on screen before it is answered
+//   timeout_s=   the time limit of the whole run
+//   out=         the folder for the journal and the pictures
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "testkit/ui_driver.h"
+
+namespace {
+
+const char* const PROGRESS_TITLES[] = {"Orvalith Uninstall Progress", "Undoing Orvalith Setup"};
+const int STATUS_LINE_ID = 1016;
+// Each step's label and the result text at its right, top to bottom.
+const int PROGRESS_ROWS[][2] = {{1014, 1015}, {1010, 1011}, {1009, 1008}, {1001, 1005},
+                                {1002, 1006}, {1003, 1007}, {1004, 1012}};
+const DWORD POLL_MS = 100;
+const DWORD FIRST_SIGHT_SETTLE_MS = 300;
+const int MAX_PROGRESS_PICTURES = 12;
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+                out += escaped;
+            } else if (c >= 0x80) {
+                // The ANSI code page of the run is Windows-1252.
+                char escaped[8];
+                std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+        out += (i ? "," : "") + JsonText(items[i]);
+    return out + "]";
+}
+
+// Owns the journal file; every line is written through at once, so that a
+// run that is killed still leaves what it saw.
+class JOURNAL {
+public:
+    explicit JOURNAL(const std::string& path)
+        : file_(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)),
+          start_(GetTickCount()) {}
+    ~JOURNAL() {
+        if (file_ != INVALID_HANDLE_VALUE)
+            CloseHandle(file_);
+    }
+    JOURNAL(const JOURNAL&) = delete;
+    JOURNAL& operator=(const JOURNAL&) = delete;
+
+    bool Valid() const { return file_ != INVALID_HANDLE_VALUE; }
+    DWORD Elapsed() const { return GetTickCount() - start_; }
+
+    // fields: the rest of the object after "event", starting with a comma.
+    void Write(const std::string& event, const std::string& fields = std::string()) {
+        std::string line = "{\"ms\":" + std::to_string(Elapsed()) +
+                           ",\"tick\":" + std::to_string(GetTickCount()) +
+                           ",\"event\":" + JsonText(event) + fields + "}\n";
+        DWORD written = 0;
+        if (Valid())
+            WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+
+private:
+    HANDLE file_;
+    DWORD start_;
+};
+
+std::map<std::string, std::vector<std::string>> ReadRunFile(const std::string& path) {
+    std::map<std::string, std::vector<std::string>> settings;
+    for (const std::string& line : SplitLines(ReadWholeFile(path))) {
+        size_t equals = line.find('=');
+        if (equals != std::string::npos)
+            settings[line.substr(0, equals)].push_back(line.substr(equals + 1));
+    }
+    return settings;
+}
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos)
+            end = text.size();
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string WithoutAmpersands(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '&')
+            out += c;
+    }
+    return out;
+}
+
+// Owns a screen-compatible memory bitmap and its device context.
+class SCREEN_COPY {
+public:
+    SCREEN_COPY(int width, int height)
+        : screen_(GetDC(nullptr)), memory_(CreateCompatibleDC(screen_)),
+          bitmap_(CreateCompatibleBitmap(screen_, width, height)),
+          previous_(bitmap_ ? SelectObject(memory_, bitmap_) : nullptr) {}
+    ~SCREEN_COPY() {
+        if (previous_)
+            SelectObject(memory_, previous_);
+        if (bitmap_)
+            DeleteObject(bitmap_);
+        if (memory_)
+            DeleteDC(memory_);
+        ReleaseDC(nullptr, screen_);
+    }
+    SCREEN_COPY(const SCREEN_COPY&) = delete;
+    SCREEN_COPY& operator=(const SCREEN_COPY&) = delete;
+
+    bool Valid() const { return screen_ && memory_ && bitmap_ && previous_; }
+    HDC Screen() const { return screen_; }
+    HDC Memory() const { return memory_; }
+    HBITMAP Bitmap() const { return bitmap_; }
+
+private:
+    HDC screen_;
+    HDC memory_;
+    HBITMAP bitmap_;
+    HGDIOBJ previous_;
+};
+
+// Writes what the screen shows inside rect, with a margin, as a 24-bit BMP.
+bool SaveScreenPicture(RECT rect, const std::string& path) {
+    const int margin = 12;
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    rect.left = rect.left - margin < 0 ? 0 : rect.left - margin;
+    rect.top = rect.top - margin < 0 ? 0 : rect.top - margin;
+    rect.right = rect.right + margin > screenWidth ? screenWidth : rect.right + margin;
+    rect.bottom = rect.bottom + margin > screenHeight ? screenHeight : rect.bottom + margin;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    SCREEN_COPY copy(width, height);
+    if (!copy.Valid() ||
+        !BitBlt(copy.Memory(), 0, 0, width, height, copy.Screen(), rect.left, rect.top, SRCCOPY))
+        return false;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    int stride = (width * 3 + 3) & ~3;
+    std::vector<BYTE> pixels(static_cast<size_t>(stride) * height);
+    if (!GetDIBits(copy.Memory(), copy.Bitmap(), 0, height, pixels.data(),
+                   reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS))
+        return false;
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof(fileHeader) + sizeof(header);
+    fileHeader.bfSize = fileHeader.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::string bytes(reinterpret_cast<const char*>(&fileHeader), sizeof(fileHeader));
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof(header));
+    bytes.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// The colour bits of an icon, to tell the system's icons apart; empty when
+// they cannot be read.
+std::string IconBits(HICON icon) {
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info))
+        return std::string();
+    std::string bits;
+    if (info.hbmColor) {
+        BITMAP bitmap = {};
+        if (GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap)) {
+            bits.resize(static_cast<size_t>(bitmap.bmWidthBytes) * bitmap.bmHeight);
+            if (!GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), &bits[0]))
+                bits.clear();
+        }
+        DeleteObject(info.hbmColor);
+    }
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    return bits;
+}
+
+// Which of the system's message icons a Static shows: "error", "warning",
+// "question", "information", "other" for an icon of its own, "" for none.
+std::string IconName(const SHOWN_DIALOG& dialog) {
+    for (const CONTROL_INFO& control : dialog.controls) {
+        DWORD_PTR icon = 0;
+        if (lstrcmpiA(control.className.c_str(), "Static") != 0 ||
+            !SendMessageTimeoutA(control.window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                 &icon) ||
+            icon == 0)
+            continue;
+        std::string shown = IconBits(reinterpret_cast<HICON>(icon));
+        const std::pair<LPCSTR, const char*> known[] = {{IDI_HAND, "error"},
+                                                        {IDI_EXCLAMATION, "warning"},
+                                                        {IDI_QUESTION, "question"},
+                                                        {IDI_ASTERISK, "information"}};
+        for (const auto& candidate : known) {
+            if (!shown.empty() && shown == IconBits(LoadIconA(nullptr, candidate.first)))
+                return candidate.second;
+        }
+        return "other";
+    }
+    return "";
+}
+
+bool IsProgressDialog(const std::string& title) {
+    for (const char* progressTitle : PROGRESS_TITLES) {
+        if (title == progressTitle)
+            return true;
+    }
+    return false;
+}
+
+// One sample of the progress dialog's rows: label, its state, its result.
+std::string ProgressFields(HWND dialog) {
+    std::string rows = "[";
+    for (size_t i = 0; i < sizeof(PROGRESS_ROWS) / sizeof(PROGRESS_ROWS[0]); ++i) {
+        HWND label = GetDlgItem(dialog, PROGRESS_ROWS[i][0]);
+        HWND result = GetDlgItem(dialog, PROGRESS_ROWS[i][1]);
+        std::string state = !label || !IsWindowVisible(label) ? "hidden"
+                            : IsWindowEnabled(label)          ? "black"
+                                                              : "grey";
+        std::string resultText = result && IsWindowVisible(result) ? WindowText(result) : "";
+        rows += std::string(i ? "," : "") + "{\"id\":" + std::to_string(PROGRESS_ROWS[i][0]) +
+                ",\"label\":" + JsonText(label ? WindowText(label) : "") +
+                ",\"state\":" + JsonText(state) + ",\"result\":" + JsonText(resultText) + "}";
+    }
+    HWND status = GetDlgItem(dialog, STATUS_LINE_ID);
+    return ",\"title\":" + JsonText(WindowText(dialog)) + ",\"rows\":" + rows +
+           "],\"status\":" + JsonText(status ? WindowText(status) : "");
+}
+
+class DRIVER {
+public:
+    explicit DRIVER(std::map<std::string, std::vector<std::string>> settings)
+        : settings_(std::move(settings)), out_(Setting("out")),
+          journal_(out_ + "\\driver-journal.jsonl") {
+        for (const std::string& answer : SplitAt(Setting("answers"), ',')) {
+            if (!answer.empty())
+                answers_.push_back(answer);
+        }
+        readMs_ = static_cast<DWORD>(atoi(Setting("read_ms", "800").c_str()));
+        if (readMs_ < FIRST_SIGHT_SETTLE_MS)
+            readMs_ = FIRST_SIGHT_SETTLE_MS;
+        timeoutMs_ = static_cast<DWORD>(atoi(Setting("timeout_s", "300").c_str())) * 1000;
+    }
+
+    int Run() {
+        if (!journal_.Valid())
+            return 4;
+        journal_.Write("driver", ",\"read_ms\":" + std::to_string(readMs_) +
+                                     ",\"timeout_s\":" + std::to_string(timeoutMs_ / 1000) +
+                                     ",\"answers\":" + JsonList(answers_));
+        StartBackground();
+        if (!WaitForHelperWindow())
+            return Finish(5);
+        CHILD_PROCESS& uninstaller =
+            Start(Setting("program"), Setting("arguments"), Setting("folder"), "start");
+        if (!uninstaller.Started())
+            return Finish(6);
+        while (!uninstaller.HasExited()) {
+            if (journal_.Elapsed() > timeoutMs_) {
+                GiveUp(uninstaller);
+                return Finish(3);
+            }
+            Look(uninstaller);
+            Sleep(POLL_MS);
+        }
+        journal_.Write("exit",
+                       ",\"code\":" + std::to_string(static_cast<int>(uninstaller.ExitCode())));
+        return Finish(0);
+    }
+
+private:
+    std::string Setting(const std::string& name, const std::string& fallback = "") const {
+        auto found = settings_.find(name);
+        return found == settings_.end() || found->second.empty() ? fallback : found->second[0];
+    }
+
+    CHILD_PROCESS& Start(const std::string& program, const std::string& arguments,
+                         const std::string& folder, const char* event) {
+        processes_.push_back(std::make_unique<CHILD_PROCESS>());
+        CHILD_PROCESS& child = *processes_.back();
+        bool started = child.Start(program, arguments, folder);
+        journal_.Write(event, ",\"program\":" + JsonText(program) + ",\"arguments\":" +
+                                  JsonText(arguments) + ",\"folder\":" + JsonText(folder) +
+                                  ",\"started\":" + (started ? "true" : "false") +
+                                  ",\"error\":" + std::to_string(started ? 0 : GetLastError()));
+        return child;
+    }
+
+    void StartBackground() {
+        auto found = settings_.find("background");
+        if (found == settings_.end())
+            return;
+        for (const std::string& line : found->second) {
+            std::vector<std::string> parts = SplitAt(line, '|');
+            CHILD_PROCESS& child =
+                Start(parts[0], parts.size() > 1 ? parts[1] : "", "", "background");
+            if (child.Started())
+                WaitForInputIdle(child.Handle(), 30000);
+        }
+    }
+
+    bool WaitForHelperWindow() {
+        std::string wanted = Setting("wait_window");
+        if (wanted.empty())
+            return true;
+        std::vector<std::string> parts = SplitAt(wanted, '|');
+        std::string title = parts.size() > 1 ? parts[1] : "";
+        bool found = PollUntil(
+            [&] {
+                return FindWindowExA(HWND_MESSAGE, nullptr, parts[0].c_str(), title.c_str()) !=
+                       nullptr;
+            },
+            30000);
+        journal_.Write(found ? "helper window" : "gave up",
+                       found ? ",\"class\":" + JsonText(parts[0])
+                             : ",\"reason\":" +
+                                   JsonText("the window " + wanted + " did not appear in 30 s"));
+        return found;
+    }
+
+    std::string Picture(HWND window, const std::string& what) {
+        RECT rect;
+        if (!GetWindowRect(window, &rect))
+            return "";
+        char name[64];
+        std::snprintf(name, sizeof(name), "shot-%02d-%s.bmp", ++pictures_, what.c_str());
+        return SaveScreenPicture(rect, out_ + "\\" + name) ? name : "";
+    }
+
+    void Look(const CHILD_PROCESS& uninstaller) {
+        for (HWND window : TopLevelWindowsOf(uninstaller.Id(), "#32770")) {
+            std::string title = WindowText(window);
+            if (IsProgressDialog(title))
+                SampleProgress(window);
+            else if (answered_.insert(window).second)
+                Answer(window);
+        }
+    }
+
+    void SampleProgress(HWND dialog) {
+        std::string fields = ProgressFields(dialog);
+        if (fields == lastProgress_)
+            return;
+        lastProgress_ = fields;
+        std::string shot;
+        if (progressPictures_ < MAX_PROGRESS_PICTURES) {
+            ++progressPictures_;
+            shot = Picture(dialog, "progress");
+        }
+        journal_.Write("progress", fields + ",\"picture\":" + JsonText(shot));
+    }
+
+    void Answer(HWND window) {
+        DWORD seen = journal_.Elapsed();
+        // Texts and buttons may still be filled in just after the window
+        // shows; a person needs time to read it anyway.
+        Sleep(FIRST_SIGHT_SETTLE_MS);
+        SHOWN_DIALOG dialog;
+        dialog.window = window;
+        dialog.title = WindowText(window);
+        dialog.controls = DialogControls(window);
+        std::vector<std::string> buttons;
+        std::vector<int> buttonIds;
+        for (const CONTROL_INFO& control : dialog.controls) {
+            if (control.visible && lstrcmpiA(control.className.c_str(), "Button") == 0) {
+                buttons.push_back(WithoutAmpersands(control.text));
+                buttonIds.push_back(control.id);
+            }
+        }
+        std::string shot = Picture(window, "message");
+        std::string answer = next_ < answers_.size() ? answers_[next_++] : "OK";
+        int chosen = -1;
+        for (size_t i = 0; i < buttons.size(); ++i) {
+            if (lstrcmpiA(buttons[i].c_str(), answer.c_str()) == 0)
+                chosen = static_cast<int>(i);
+        }
+        std::string note;
+        if (chosen < 0 && !buttons.empty()) {
+            note = "no button \"" + answer + "\": pressed the first one";
+            chosen = 0;
+            answer = buttons[0];
+        }
+        if (readMs_ > FIRST_SIGHT_SETTLE_MS)
+            Sleep(readMs_ - FIRST_SIGHT_SETTLE_MS);
+        journal_.Write("message",
+                       ",\"seen_ms\":" + std::to_string(seen) +
+                           ",\"caption\":" + JsonText(dialog.title) + ",\"kind\":" +
+                           JsonText(dialog.IsClassicMessageBox() ? "message box" : "task dialog") +
+                           ",\"icon\":" + JsonText(IconName(dialog)) +
+                           ",\"texts\":" + JsonList(dialog.StaticTexts()) +
+                           ",\"buttons\":" + JsonList(buttons) + ",\"answer\":" + JsonText(answer) +
+                           ",\"note\":" + JsonText(note) + ",\"picture\":" + JsonText(shot));
+        if (chosen >= 0)
+            AnswerDialog(window, buttonIds[chosen]);
+    }
+
+    void GiveUp(CHILD_PROCESS& uninstaller) {
+        std::vector<std::string> showing;
+        for (HWND window : TopLevelWindowsOf(uninstaller.Id(), "#32770")) {
+            SHOWN_DIALOG dialog;
+            dialog.controls = DialogControls(window);
+            std::string texts;
+            for (const std::string& text : dialog.StaticTexts())
+                texts += " | " + text;
+            showing.push_back(WindowText(window) + texts);
+        }
+        journal_.Write("gave up", ",\"reason\":" +
+                                      JsonText("the uninstaller was still running after " +
+                                               std::to_string(timeoutMs_ / 1000) + " s") +
+                                      ",\"showing\":" + JsonList(showing));
+        uninstaller.Terminate();
+    }
+
+    int Finish(int code) {
+        // Background programs that are still there were not closed by the
+        // run; they are ended here so that the machine can be read.
+        for (auto& process : processes_) {
+            if (process->Started() && !process->HasExited()) {
+                journal_.Write("still running", ",\"process\":" + std::to_string(process->Id()));
+                process->Terminate();
+            } else if (process->Started()) {
+                journal_.Write("ended", ",\"process\":" + std::to_string(process->Id()) +
+                                            ",\"code\":" +
+                                            std::to_string(static_cast<int>(process->ExitCode())));
+            }
+        }
+        journal_.Write("driver done", ",\"code\":" + std::to_string(code));
+        return code;
+    }
+
+    std::map<std::string, std::vector<std::string>> settings_;
+    std::string out_;
+    JOURNAL journal_;
+    std::vector<std::string> answers_;
+    size_t next_ = 0;
+    DWORD readMs_ = 800;
+    DWORD timeoutMs_ = 300000;
+    std::vector<std::unique_ptr<CHILD_PROCESS>> processes_;
+    std::set<HWND> answered_;
+    std::string lastProgress_;
+    int pictures_ = 0;
+    int progressPictures_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: demo_driver RUN_FILE\n");
+        return 2;
+    }
+    DRIVER driver(ReadRunFile(argv[1]));
+    return driver.Run();
+}
