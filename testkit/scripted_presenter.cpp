@@ -22,6 +22,8 @@ void SCRIPTED_PRESENTER::Record(SHOWN_MESSAGE& shown) {
     if (!watchedPath_.empty())
         shown.watchedFile = ReadWholeFile(watchedPath_);
     shown_.push_back(shown);
+    if (whenShown_)
+        whenShown_();
 }
 
 int SCRIPTED_PRESENTER::ShowMessageBox(const char* text, const char* caption, UINT type) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ public:
     void FailTaskDialogs() { failTaskDialogs_ = true; }
     // Records the file's content with every message, as it is at that moment.
     void WatchFile(const STRING& path) { watchedPath_ = path; }
+    // Runs with every message, while it shows (for example to look at the
+    // program's other windows at that moment).
+    void WhenShown(const std::function<void()>& action) { whenShown_ = action; }
 
     const std::vector<SHOWN_MESSAGE>& Shown() const { return shown_; }
 
@@ -55,4 +59,5 @@ private:
     std::vector<SHOWN_MESSAGE> shown_;
     bool failTaskDialogs_ = false;
     STRING watchedPath_;
+    std::function<void()> whenShown_;
 };
