@@ -18,6 +18,7 @@
 //                run starts (the add-in helper's)
 //   read_ms=     how long each window is left on screen before it is answered
 //   timeout_s=   the time limit of the whole run
+//   hold_open=   a file kept open (shared for reading only) during the run
 //   out=         the folder for the journal and the pictures
 #include <windows.h>
 
@@ -217,14 +218,13 @@ bool SaveScreenPicture(RECT rect, const std::string& path) {
     std::string bytes(reinterpret_cast<const char*>(&fileHeader), sizeof(fileHeader));
     bytes.append(reinterpret_cast<const char*>(&header), sizeof(header));
     bytes.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    OWNED_HANDLE file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
+    bool ok =
+        file.Valid() &&
+        WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
     return ok;
 }
 
@@ -322,6 +322,7 @@ public:
                                      ",\"timeout_s\":" + std::to_string(timeoutMs_ / 1000) +
                                      ",\"answers\":" + JsonList(answers_));
         StartBackground();
+        HoldOpen();
         if (!WaitForHelperWindow())
             return Finish(5);
         CHILD_PROCESS& uninstaller =
@@ -370,6 +371,17 @@ private:
             if (child.Started())
                 WaitForInputIdle(child.Handle(), 30000);
         }
+    }
+
+    // Another program's open handle keeps the file from being deleted.
+    void HoldOpen() {
+        std::string path = Setting("hold_open");
+        if (path.empty())
+            return;
+        heldFile_ = OWNED_HANDLE(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        journal_.Write("holding open", ",\"file\":" + JsonText(path) +
+                                           ",\"opened\":" + (heldFile_.Valid() ? "true" : "false"));
     }
 
     bool WaitForHelperWindow() {
@@ -511,6 +523,7 @@ private:
     std::vector<std::unique_ptr<CHILD_PROCESS>> processes_;
     std::set<HWND> answered_;
     std::string lastProgress_;
+    OWNED_HANDLE heldFile_;
     int pictures_ = 0;
     int progressPictures_ = 0;
 };

@@ -1,0 +1,767 @@
+#!/usr/bin/env python3
+"""The demonstration machine: a Wine prefix on which Orvalith is installed as
+its setup would have left it, a run of the built uninstaller on it driven as a
+person would answer, and the report of what the run showed and changed.
+
+  demo.py run --build DIR --out DIR [--scenario NAME]   run and print the report
+  demo.py scenario NAME --build DIR --out DIR           run and check (a test)
+
+Every run works on a fresh copy of one pristine prefix kept in the build
+folder; the output folder gets the machine, the journals, the log, the
+pictures and report.txt.
+"""
+import argparse
+import hashlib
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import zlib
+import struct
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
+
+PROGRAM_WIN = r"C:\Program Files\Brindlecove\Orvalith"
+TOOLS_WIN = r"C:\Demo Tools"
+ADDIN_DISPLAY_NAME = "Orvalith v5 Outlook Add-In"
+ADDIN_ENTRY = "{7E1C40A2-5B0D-4F93-9C1E-0B5A0D2C6F41}"
+FOREIGN_ENTRY = "{3A9F0B11-22C4-4E6D-8F70-61B2D9E4A5C3}"
+STORE_STRING = "Q7W2KX3M0PDNB4TZ8RL6EA"
+STORE_REL = r"Apps\2.0\Q7W2KX3M.0PD\NB4TZ8RL.6EA\manifests"
+QUESTION = "Are you sure you want to completely remove Orvalith from your computer?"
+
+PROGRAM_FILES = ["Orvalith.chm", "Orvalith.exe", "OrvalithStrings.txt", "Orvalith Uninstall.exe",
+                 "OrvalithUnPhase1.exe", "OrvalithAddInHelper.exe"]
+GEN_A = "Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0\\"
+GENERATION_FILES = [
+    "Orvalith Add-In\\Setup.exe", "Orvalith Add-In\\Orvalith Outlook Add-In.vsto",
+] + [GEN_A + name for name in [
+    "Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
+    "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
+    "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest"]] + [
+    GEN_A + "Resources\\" + name for name in [
+        "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest",
+        "Check Box Empty Task.png.deploy", "Check Box Selected.png.deploy",
+        "openTask.gif.deploy", "pin.gif.deploy"]]
+for version_2007, version_2010 in (("4_1_0_17", "4_1_0_17"), ("4_0_0_0", "1_0_0_0")):
+    base7 = "Add-In 2007\\Application Files\\Orvalith AddIn 2007_%s\\" % version_2007
+    base10 = "Add-In 2010\\Application Files\\Orvalith AddIn 2010_%s\\" % version_2010
+    GENERATION_FILES += ["Add-In 2007\\Setup.exe", "Add-In 2007\\Orvalith AddIn 2007.vsto",
+                         base7 + "Orvalith AddIn 2007.dll.deploy",
+                         base7 + "Orvalith AddIn 2007.dll.manifest",
+                         "Add-In 2010\\Setup.exe", "Add-In 2010\\Orvalith AddIn 2010.vsto",
+                         base10 + "Orvalith AddIn 2010.dll.deploy",
+                         base10 + "Orvalith AddIn 2010.dll.manifest"]
+GENERATION_FILES = sorted(set(GENERATION_FILES))
+
+# What each scenario does differently: the command line, the answers, the
+# machine and what a person must see.
+SCENARIOS = {
+    "full_yes": dict(answers="Yes", about="a full run, answered Yes"),
+    "answer_no": dict(answers="No", about="the user answers No: nothing changes"),
+    "outlook_running": dict(answers="", outlook_running=True,
+                            about="Outlook is running: message 16, nothing changes"),
+    "partial": dict(answers="", arguments="/PartialOK " + PROGRAM_WIN, no_app_paths=True,
+                    about="partial mode from the product's setup: no question"),
+    "addin_cancelled": dict(answers="Yes", addin_exit=-500,
+                            about="the add-in uninstaller is cancelled: messages 63 and 30"),
+    "file_held_open": dict(answers="Yes", hold="Orvalith.chm",
+                           about="a program file is held open: messages 35 and 3"),
+    "outlook_cannot_start": dict(answers="Yes", outlook_broken=True,
+                                 about="Outlook cannot be started: messages 17 and 30"),
+    "sync_conflict": dict(answers="Yes", sync_conflict=True,
+                          about="a calendar entry hits a synchronisation conflict: message 34"),
+    "windows_vista": dict(answers="Yes", windows="vista",
+                          about="Windows 6.0: the question comes as a task dialog"),
+    "second_run": dict(answers="Yes", runs=2, about="a second run right after a full one"),
+}
+
+
+def say(text):
+    print(text, flush=True)
+
+
+def find_built(build, name):
+    for folder, _, files in os.walk(build):
+        if "wine-prefix" in folder or "scenarios" in folder or "e2e-pristine" in folder:
+            continue
+        for file in files:
+            if file.lower() == name.lower():
+                return os.path.join(folder, file)
+    return None
+
+
+def wine_env(prefix, extra=None):
+    env = dict(os.environ, ORVALITH_WINEPREFIX=prefix, WINEARCH="win32")
+    env.update(extra or {})
+    return env
+
+
+def unix_to_z(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# --- the pristine prefix --------------------------------------------------
+
+def pristine_prefix(build):
+    prefix = os.path.join(build, "e2e-pristine", "prefix")
+    if not os.path.exists(os.path.join(prefix, "system.reg")):
+        say("Setting up Wine: making a fresh 32-bit Windows prefix (a few minutes, once)...")
+        os.makedirs(os.path.dirname(prefix), exist_ok=True)
+        subprocess.run([WINE_RUN, "cmd", "/c", "exit", "0"], env=wine_env(prefix),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not os.path.exists(os.path.join(prefix, "system.reg")):
+            sys.exit("Wine could not make a prefix in " + prefix)
+    # Wine may link the user's folders to the Linux home; the machine's
+    # shortcuts belong inside it.
+    users = os.path.join(prefix, "drive_c", "users")
+    for user in os.listdir(users):
+        for name in os.listdir(os.path.join(users, user)):
+            path = os.path.join(users, user, name)
+            if os.path.islink(path):
+                os.unlink(path)
+                os.makedirs(path)
+    return prefix
+
+
+def user_name(prefix):
+    users = [u for u in os.listdir(os.path.join(prefix, "drive_c", "users")) if u != "Public"]
+    return users[0]
+
+
+# --- the machine ----------------------------------------------------------
+
+class MACHINE:
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.user = user_name(prefix)
+        self.footprint = []  # (kind, name, fate, why)
+
+    def unix(self, win_path):
+        assert win_path[1:3] == ":\\"
+        return os.path.join(self.prefix, "drive_c", *win_path[3:].split("\\"))
+
+    def user_folder(self, *parts):
+        return "\\".join(["C:\\users", self.user] + list(parts))
+
+    def write(self, win_path, content=b"", fate=None, why=""):
+        path = self.unix(win_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as file:
+            file.write(content if isinstance(content, bytes) else content.encode())
+        if fate:
+            self.footprint.append(("file", win_path, fate, why))
+
+    def copy(self, source, win_path, fate=None, why=""):
+        with open(source, "rb") as file:
+            self.write(win_path, file.read(), fate, why)
+
+
+def reg_text(value):
+    if isinstance(value, int):
+        return "dword:%08x" % (value & 0xFFFFFFFF)
+    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def make_machine(build, out, scenario):
+    settings = SCENARIOS[scenario]
+    prefix = os.path.join(out, "machine")
+    say("Seeding the demonstration machine (%s)..." % settings["about"])
+    pristine = pristine_prefix(build)
+    if os.path.exists(out):
+        shutil.rmtree(out)
+    os.makedirs(out)
+    # Hard links keep the copy cheap; what Wine rewrites in place is copied.
+    shutil.copytree(pristine, prefix, symlinks=True, copy_function=os.link)
+    for folder, _, files in os.walk(prefix):
+        for file in files:
+            if file.endswith((".reg", ".ini")):
+                path = os.path.join(folder, file)
+                data = open(path, "rb").read()
+                os.unlink(path)
+                open(path, "wb").write(data)
+
+    machine = MACHINE(prefix)
+    built = {name: find_built(build, name) for name in [
+        "Orvalith Uninstall.exe", "SrClient.DLL", "demo_driver.exe", "demo_addin_helper.exe",
+        "Outlook.exe", "url_recorder.exe", "fake_addin_uninstaller.exe", "fake_outlook.dll"]}
+    for name in ["Orvalith Uninstall.exe", "SrClient.DLL", "demo_driver.exe",
+                 "demo_addin_helper.exe", "url_recorder.exe"]:
+        if not built[name]:
+            sys.exit("not built: " + name)
+
+    # The program folder, as the setup leaves it; the add-in helper is ours.
+    for name in PROGRAM_FILES:
+        if name == "OrvalithAddInHelper.exe":
+            machine.copy(built["demo_addin_helper.exe"], PROGRAM_WIN + "\\" + name, "gone",
+                         "a program file")
+        elif name == "Orvalith Uninstall.exe":
+            machine.copy(built[name], PROGRAM_WIN + "\\" + name, "gone", "a program file")
+        else:
+            machine.write(PROGRAM_WIN + "\\" + name, "Orvalith " + name, "gone", "a program file")
+    for name in GENERATION_FILES:
+        machine.write(PROGRAM_WIN + "\\" + name, "deployment " + name, "gone",
+                      "an add-in deployment file")
+
+    # Shortcuts of both desktops and both Start menus, next to a foreign one.
+    desktops = ["C:\\users\\Public\\Desktop", machine.user_folder("Desktop")]
+    groups = ["C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Orvalith",
+              machine.user_folder("AppData", "Roaming", "Microsoft", "Windows", "Start Menu",
+                                  "Programs", "Orvalith")]
+    for desktop in desktops:
+        for name in ["Orvalith.lnk", "Uninstall Orvalith.lnk"]:
+            machine.write(desktop + "\\" + name, "shortcut", "gone", "a desktop shortcut")
+    for group in groups:
+        for name in ["Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk"]:
+            machine.write(group + "\\" + name, "shortcut", "gone", "a Start-menu shortcut")
+    machine.write(desktops[1] + "\\Quillmate.lnk", "shortcut", "stays", "another product's")
+    machine.write(groups[0].replace("Orvalith", "Quillmate") + "\\Quillmate.lnk", "shortcut",
+                  "stays", "another product's")
+
+    # The click-once store: the add-in's manifests and another add-in's.
+    store = machine.user_folder("AppData", "Local", STORE_REL)
+    marks = {"orva..tion_5f0c1a2b3c4d5e6f_0005.0000_none_1a2b3c4d5e6f7a8b":
+             "Orvalith Outlook Add-In.vsto, Version=5.0.72.0, Culture=neutral, "
+             "PublicKeyToken=5f0c1a2b3c4d5e6f, processorArchitecture=msil",
+             "quil..tion_0a1b2c3d4e5f6a7b_0002.0001_none_0f1e2d3c4b5a6978":
+             "Quillmate Add-In.vsto, Version=2.1.0.0, Culture=neutral, "
+             "PublicKeyToken=0a1b2c3d4e5f6a7b, processorArchitecture=msil",
+             "help..tion_7f6e5d4c3b2a1908_0001.0000_none_1122334455667788":
+             "Helper for Orvalith Outlook Add-In.vsto, Version=1.0.0.0, Culture=neutral, "
+             "PublicKeyToken=7f6e5d4c3b2a1908, processorArchitecture=msil"}
+    components = {"orva...dll_5f0c1a2b3c4d5e6f_0005.0000_none_8a7b6c5d4e3f2a1b":
+                  "Orvalith Outlook Add-In.dll, Version=5.0.72.0, Culture=neutral, "
+                  "PublicKeyToken=5f0c1a2b3c4d5e6f, processorArchitecture=msil, type=win32"}
+    addin_fails = settings.get("addin_exit", 0) not in (0, -500)
+    for name, identity in list(marks.items()) + list(components.items()):
+        ours = identity.lower().startswith("orvalith outlook add-in")
+        if ours:
+            fate, why = ("gone", "the add-in's manifest, cleaned when its uninstall failed") \
+                if addin_fails else ("stays", "the add-in's own uninstaller owns the store; "
+                                     "the store is cleaned only when that fails")
+        else:
+            fate, why = "stays", "another add-in's manifest"
+        machine.write(store + "\\" + name + ".manifest", identity, fate, why)
+
+    tools = {}
+    for name in ["demo_driver.exe", "url_recorder.exe", "Outlook.exe",
+                 "fake_addin_uninstaller.exe", "fake_outlook.dll"]:
+        if built[name]:
+            tools[name] = TOOLS_WIN + "\\" + name
+            machine.copy(built[name], tools[name])
+    # The uninstaller runs from a temporary folder, as the first phase
+    # starts it, with the stand-in restore-point library beside it.
+    run_folder = machine.user_folder("Temp", "OrvalithUninstall")
+    machine.copy(built["Orvalith Uninstall.exe"], run_folder + "\\Orvalith Uninstall.exe")
+    machine.copy(built["SrClient.DLL"], run_folder + "\\SrClient.DLL")
+
+    # The registry, written by a 32-bit regedit as the 32-bit setup would.
+    keys = []  # (hive\key, {value: data}, fate, why)
+    uninstall = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
+    app_paths = r"Software\Microsoft\Windows\CurrentVersion\App Paths\Orvalith.exe"
+    if not settings.get("no_app_paths"):
+        keys.append(("HKEY_CURRENT_USER\\" + app_paths,
+                     {"": PROGRAM_WIN + "\\Orvalith.exe", "Path": PROGRAM_WIN,
+                      "RootPath": PROGRAM_WIN}, "gone", "the product's App Paths entry"))
+    keys.append(("HKEY_LOCAL_MACHINE\\" + app_paths, {"": PROGRAM_WIN + "\\Orvalith.exe",
+                                                     "Path": PROGRAM_WIN},
+                 "gone", "the product's App Paths entry"))
+    keys.append(("HKEY_CURRENT_USER\\%s\\Brindlecove Orvalith" % uninstall,
+                 {"DisplayName": "Orvalith", "DisplayVersion": "5.0.72",
+                  "UninstallString": PROGRAM_WIN + "\\OrvalithUnPhase1.exe"},
+                 "gone", "the product's entry in the installed programs"))
+    addin_command = tools.get("fake_addin_uninstaller.exe", TOOLS_WIN + r"\missing.exe")
+    addin_command += " %s %d" % (ADDIN_ENTRY, settings.get("addin_exit", 0))
+    addin_fate = "gone" if settings.get("addin_exit", 0) != -500 else "stays"
+    keys.append(("HKEY_CURRENT_USER\\%s\\%s" % (uninstall, ADDIN_ENTRY),
+                 {"DisplayName": ADDIN_DISPLAY_NAME, "UninstallString": addin_command},
+                 addin_fate, "the add-in's entry, removed by the add-in's own uninstaller"))
+    keys.append(("HKEY_CURRENT_USER\\%s\\%s" % (uninstall, FOREIGN_ENTRY),
+                 {"DisplayName": "Quillmate Outlook Add-In",
+                  "UninstallString": TOOLS_WIN + r"\quillmate-remove.exe"},
+                 "stays", "another add-in's entry"))
+    mapi = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows Messaging Subsystem\MSMapiApps"
+    keys.append((mapi, {"Orvalith.exe": "Microsoft Outlook"}, "gone",
+                 "the product's MAPI application value"))
+    keys.append((mapi, {"Quillmate.exe": "Microsoft Outlook"}, "stays",
+                 "another program's MAPI value; the key stays"))
+    keys.append((r"HKEY_CURRENT_USER\Software\Brindlecove\Orvalith\1.0",
+                 {"LastView": "Orvalith Nat Ord", "ShowCompleted": 1}, "gone",
+                 "the product's per-user settings"))
+    keys.append((r"HKEY_CURRENT_USER\Software\Brindlecove\Orvalith\1.0\Columns",
+                 {"Order": "Subject,Due,Priority"}, "gone", "the product's per-user settings"))
+    side = r"HKEY_CURRENT_USER\Software\Classes\Software\Microsoft\Windows\CurrentVersion" \
+           r"\Deployment\SideBySide\2.0"
+    keys.append((side, {"ComponentStore_RandomString": STORE_STRING}, "stays",
+                 "the click-once store's own entries stay"))
+    for group, entries in (("Marks", marks), ("Components", components)):
+        for name, identity in entries.items():
+            keys.append((side + "\\" + group + "\\" + name, {"identity": identity}, "stays",
+                         "the click-once store's own entries stay"))
+    keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\https\shell\open\command",
+                 {"": '"%s\\url_recorder.exe" "%%1"' % TOOLS_WIN}, "stays",
+                 "the machine's web browser (records the pages it is asked to open)"))
+    if "fake_outlook.dll" in tools:
+        clsid = "{0006F03A-0000-0000-C000-000000000046}"
+        keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\CLSID\%s\InprocServer32" % clsid,
+                     {"": tools["fake_outlook.dll"], "ThreadingModel": "Apartment"}, "stays",
+                     "Outlook"))
+        keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\CLSID\%s\ProgID" % clsid,
+                     {"": "Outlook.Application"}, "stays", "Outlook"))
+        keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\Outlook.Application\CLSID",
+                     {"": clsid}, "stays", "Outlook"))
+    if settings.get("windows"):
+        keys.append((r"HKEY_CURRENT_USER\Software\Wine", {"Version": settings["windows"]},
+                     "stays", "the Windows version the machine reports"))
+
+    lines = ["REGEDIT4", ""]
+    for key, values, fate, why in keys:
+        lines.append("[%s]" % key)
+        for name, data in values.items():
+            lines.append("%s=%s" % ("@" if name == "" else reg_text(name), reg_text(data)))
+            machine.footprint.append(("value", key + "\\" + (name or "(default)"), fate, why))
+        lines.append("")
+    seed = os.path.join(out, "machine.reg")
+    with open(seed, "w", newline="\r\n") as file:
+        file.write("\n".join(lines) + "\n")
+    subprocess.run([WINE_RUN, "regedit", "/S", unix_to_z(seed)], env=wine_env(prefix),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    with open(os.path.join(out, "footprint.json"), "w") as file:
+        json.dump(machine.footprint, file, indent=1)
+    return machine, tools, run_folder
+
+
+# --- snapshots of the whole machine ---------------------------------------
+
+def registry_entries(prefix):
+    """Every key and value of the prefix's registry files, as text lines."""
+    entries = set()
+    for name, hive in (("system.reg", "HKEY_LOCAL_MACHINE"), ("user.reg", "HKEY_CURRENT_USER")):
+        key = None
+        pending = ""
+        for raw in open(os.path.join(prefix, name), encoding="utf-8", errors="replace"):
+            line = raw.rstrip("\n")
+            if pending:
+                line = pending + line.lstrip()
+                pending = ""
+            if line.endswith("\\") and not line.startswith("["):
+                pending = line[:-1]
+                continue
+            header = re.match(r"^\[(.*)\](?: \d+)?$", line)
+            if header:
+                key = hive + "\\" + header.group(1).replace("\\\\", "\\")
+                entries.add("key " + key)
+            elif key and line and not line.startswith(("#", ";")):
+                entries.add("value " + key + " : " + line)
+    return entries
+
+
+def file_entries(prefix):
+    entries = set()
+    drive = os.path.join(prefix, "drive_c")
+    for folder, dirs, files in os.walk(drive):
+        rel = os.path.relpath(folder, drive)
+        win = "C:\\" + ("" if rel == "." else rel.replace("/", "\\") + "\\")
+        for name in dirs:
+            entries.add("folder " + win + name)
+        for name in files:
+            path = os.path.join(folder, name)
+            size = os.path.getsize(path) if os.path.exists(path) else -1
+            entries.add("file %s%s (%d bytes)" % (win, name, size))
+    return entries
+
+
+# Wine's own bookkeeping that any program run changes.
+WINE_NOISE = [r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager",
+              r"HKEY_LOCAL_MACHINE\Software\Wine", r"HKEY_CURRENT_USER\Software\Wine\Explorer",
+              r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Perflib",
+              r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer",
+              r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer",
+              r"HKEY_CURRENT_USER\Volatile Environment",
+              r"HKEY_LOCAL_MACHINE\Hardware", r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum",
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class",
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses",
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services",
+              r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run",
+              "C:\\windows\\", r"C:\users\Public\Desktop\desktop.ini"]
+
+
+def snapshot(prefix):
+    return {"registry": sorted(registry_entries(prefix)), "files": sorted(file_entries(prefix))}
+
+
+# --- the run ----------------------------------------------------------------
+
+def run_once(out, machine, tools, run_folder, settings, round_number):
+    tag = "" if round_number == 1 else "-run%d" % round_number
+    pictures = os.path.join(out, "pictures" + tag)
+    os.makedirs(pictures, exist_ok=True)
+    journal = os.path.join(out, "driver%s.jsonl" % tag)
+    env = wine_env(machine.prefix, {
+        "WINEDLLOVERRIDES": "srclient=n",
+        "ORVALITH_UNINSTALL_LOG": unix_to_z(os.path.join(out, "uninstall%s.log" % tag)),
+        "ORVALITH_SRCLIENT_JOURNAL": unix_to_z(os.path.join(out, "srclient%s.journal" % tag)),
+        "ORVALITH_URL_RECORD": unix_to_z(os.path.join(out, "pages%s.txt" % tag)),
+        "ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper%s.journal" % tag)),
+        "ORVALITH_ADDIN_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin%s.journal" % tag)),
+    })
+    arguments = settings.get("arguments", "")
+    driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
+              "--arguments", arguments, "--folder", run_folder, "--journal", unix_to_z(journal),
+              "--pictures", unix_to_z(pictures), "--answers", settings.get("answers", ""),
+              "--limit", "240"]
+    if round_number == 1:
+        driver += ["--helper", PROGRAM_WIN + "\\OrvalithAddInHelper.exe"]
+    if settings.get("outlook_running") and "Outlook.exe" in tools:
+        driver += ["--also", tools["Outlook.exe"]]
+    if settings.get("hold"):
+        driver += ["--hold", PROGRAM_WIN + "\\" + settings["hold"]]
+    say("Running \"Orvalith Uninstall.exe\" %s on the machine, answering %s (about a minute)..."
+        % (arguments or "(no arguments)", settings.get("answers") or "nothing"))
+    started = time.time()
+    try:
+        subprocess.run([WINE_RUN, "explorer", "/desktop=Orvalith,800x600"] + driver, env=env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=420)
+    except subprocess.TimeoutExpired:
+        say("The run did not end within 420 s.")
+    convert_pictures(pictures)
+    return journal, time.time() - started
+
+
+def bmp_to_png(source, target):
+    data = open(source, "rb").read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * stride: offset + y * stride + width * 3]
+        rgb = bytearray(row)
+        rgb[0::3], rgb[2::3] = row[2::3], row[0::3]
+        rows.append(b"\0" + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + \
+            struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0,
+                                                             0, 0))
+    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
+    open(target, "wb").write(png)
+
+
+def convert_pictures(folder):
+    for name in sorted(os.listdir(folder)):
+        if name.endswith(".bmp"):
+            path = os.path.join(folder, name)
+            try:
+                bmp_to_png(path, path[:-4] + ".png")
+                os.unlink(path)
+            except (OSError, struct.error, ValueError):
+                pass
+
+
+def read_journal(path):
+    events = []
+    if os.path.exists(path):
+        for line in open(path, encoding="utf-8", errors="replace"):
+            try:
+                events.append(json.loads(line))
+            except ValueError:
+                events.append({"t": 0, "event": "unreadable", "text": line.strip()})
+    return events
+
+
+def read_text(path):
+    if not os.path.exists(path):
+        return ""
+    return open(path, encoding="latin-1").read().replace("\r\n", "\n")
+
+
+# --- the report -------------------------------------------------------------
+
+def make_report(out, scenario, journal, before, after, footprint, wall):
+    events = read_journal(journal)
+    lines = ["Orvalith Uninstall on the demonstration machine: " + SCENARIOS[scenario]["about"],
+             "Output folder: " + out, ""]
+    lines.append("WHAT THE USER SAW, IN ORDER")
+    messages = []
+    for event in events:
+        if event["event"] == "message":
+            messages.append(event)
+            lines.append("  %7.1f s  %s \"%s\" (icon: %s, buttons: %s)" % (
+                event["t"], event["kind"], event["title"], event["icon"],
+                " ".join(event["buttons"])))
+            for text in event["texts"]:
+                for part in text.split("\n"):
+                    lines.append("               | " + part)
+        elif event["event"] == "answer":
+            lines.append("  %7.1f s  answered \"%s\"" % (event["t"], event["button"]))
+        elif event["event"] in ("problem", "gave-up"):
+            lines.append("  %7.1f s  DRIVER: %s" % (event["t"], event.get("text") or
+                                                   "gave up; showing %s" % event.get("showing")))
+        elif event["event"] == "exit":
+            lines.append("  %7.1f s  the uninstaller ended with exit code %s" % (event["t"],
+                                                                             event["code"]))
+    progress = [e for e in events if e["event"] == "progress"]
+    if progress:
+        last = progress[-1]
+        lines.append("")
+        lines.append("THE PROGRESS DIALOG \"%s\", AS LAST SEEN (%d changes sampled)" %
+                     (last["title"], len(progress)))
+        for row in last["rows"]:
+            label, _, state = row.rpartition("=")
+            lines.append("  %-42s %s" % (label, state))
+    else:
+        lines.append("")
+        lines.append("THE PROGRESS DIALOG: never shown")
+    pages = [p for p in read_text(os.path.join(out, "pages.txt")).split("\n") if p]
+    lines.append("")
+    lines.append("PAGES OPENED: " + (", ".join(pages) if pages else "none"))
+    helper = read_text(os.path.join(out, "helper.journal"))
+    lines.append("ADD-IN HELPER WINDOW: " + ("closed by the uninstaller (WM_CLOSE)"
+                                            if "WM_CLOSE" in helper else "not closed"))
+    restore = read_text(os.path.join(out, "srclient.journal")).strip()
+    lines.append("RESTORE POINT CALLS: " + (restore.replace("\n", "\n    ") if restore else "none"))
+    addin = read_text(os.path.join(out, "addin.journal")).strip()
+    lines.append("ADD-IN UNINSTALLER: " + (addin.replace("\n", "\n    ") if addin else "not run"))
+
+    # The footprint: each item before and after, and whether that was expected.
+    reg_after = set(after["registry"])
+    reg_before = set(before["registry"])
+    files_after = " ".join(after["files"])
+    before_text = " ".join(before["files"]) + " ".join(before["registry"])
+
+    def entry_line(kind, name):
+        if kind == "file":
+            return "file " + name + " ("
+        key, _, value = name.rpartition("\\")
+        return "value " + key + " : " + ("@=" if value == "(default)" else '"%s"=' % value)
+    unexpected_fate = 0
+    lines.append("")
+    lines.append("THE PRODUCT'S FOOTPRINT, BEFORE AND AFTER")
+    gone_expected = scenario_removes(scenario)
+    for kind, name, fate, why in footprint:
+        if kind == "file":
+            present = ("file " + name + " (") in files_after
+        else:
+            key, _, value = name.rpartition("\\")
+            value_line = "@=" if value == "(default)" else '"%s"=' % value
+            present = any(e.startswith("value " + key + " : " + value_line) for e in reg_after)
+        state = "present" if present else "gone"
+        if fate == "same":
+            ok = present == (entry_line(kind, name) in before_text)
+        else:
+            expected = fate if gone_expected else "stays"
+            ok = (state == "present") == (expected == "stays")
+        if not ok:
+            unexpected_fate += 1
+        lines.append("  %s %-7s %s %s (%s)" % ("  " if ok else "!!", state, kind, name, why))
+
+    # The whole machine: what changed outside the footprint.
+    names = [name for _, name, _, _ in footprint]
+
+    def in_footprint(entry):
+        return any(name in entry or entry.endswith(" " + name) for name in names) or \
+            any(part in entry for part in ["Brindlecove", "Orvalith"])
+
+    def wine_noise(entry):
+        return any(entry.split(" ", 1)[1].startswith(prefix) for prefix in WINE_NOISE)
+    changes = []
+    for label, b, a in (("registry", reg_before, reg_after),
+                        ("files", set(before["files"]), set(after["files"]))):
+        for entry in sorted(b - a):
+            changes.append(("-", label, entry))
+        for entry in sorted(a - b):
+            changes.append(("+", label, entry))
+    expected_changes = [c for c in changes if in_footprint(c[2])]
+    noise = [c for c in changes if not in_footprint(c[2]) and wine_noise(c[2])]
+    unexplained = [c for c in changes if not in_footprint(c[2]) and not wine_noise(c[2])]
+    lines.append("")
+    lines.append("NOTHING ELSE CHANGED: the whole registry and file list of the machine, before "
+                 "and after")
+    lines.append("  %d differences in the product's footprint (above), %d in Wine's own "
+                 "bookkeeping, %d unexplained" % (len(expected_changes), len(noise),
+                                                  len(unexplained)))
+    for sign, label, entry in unexplained:
+        lines.append("  !! %s %s" % (sign, entry))
+    with open(os.path.join(out, "machine-diff.txt"), "w") as file:
+        for sign, label, entry in changes:
+            kind = "footprint" if (sign, label, entry) in expected_changes else \
+                "wine" if (sign, label, entry) in noise else "UNEXPLAINED"
+            file.write("%s %-11s %s\n" % (sign, kind, entry))
+
+    # Time: the driver's clock, split.
+    lines.append("")
+    lines.append("TIME")
+    start = next((e["t"] for e in events if e["event"] == "start"), 0)
+    end = next((e["t"] for e in events if e["event"] == "exit"), None)
+    reading = 0.0
+    for message in messages:
+        answer = next((e for e in events if e["event"] == "answer" and e["t"] >= message["t"]),
+                      None)
+        if answer:
+            reading += answer["t"] - message["t"] + 0.7
+    ran_far = progress and any("Removing Start menu link...=black" in r
+                               for r in progress[-1]["rows"])
+    waits = 2.6 if ran_far else 0.0
+    addin_seconds = addin_time(os.path.join(out, "uninstall.log"))
+    if end is not None:
+        total = end - start
+        lines.append("  the uninstaller ran %.1f s (the whole job %.0f s, with Wine's starts)" %
+                     (total, wall))
+        lines.append("  %.1f s the person answering (each message is read before it is "
+                     "answered)" % reading)
+        lines.append("  %.1f s the waits the program must make (300 ms twice around the add-in "
+                     "helper, 1000 ms before the registry and the shortcut steps)" % waits)
+        lines.append("  %s the add-in uninstaller" % ("%.1f s" % addin_seconds
+                                                     if addin_seconds is not None else "-"))
+        lines.append("  %.1f s the rest: starting under Wine and the program's own work" %
+                     max(0.0, total - reading - waits - (addin_seconds or 0.0)))
+    else:
+        lines.append("  the uninstaller did not end")
+    lines.append("")
+    lines.append("Pictures: %s/pictures; the driver's journal: %s; the program's log: %s" % (
+        out, os.path.basename(journal), "uninstall.log"))
+    lines.append("The whole machine diff: machine-diff.txt")
+    report = "\n".join(lines) + "\n"
+    with open(os.path.join(out, "report.txt"), "w") as file:
+        file.write(report)
+    return report, dict(events=events, messages=messages, progress=progress, pages=pages,
+                        unexplained=unexplained, unexpected_fate=unexpected_fate,
+                        helper_closed="WM_CLOSE" in helper, restore=restore)
+
+
+def addin_time(log_path):
+    """Seconds from the log's "UninstallAddIn" line to the next line."""
+    ticks = []
+    for line in read_text(log_path).split("\n"):
+        match = re.match(r"^\s*(-?\d+) (.*)$", line)
+        if match:
+            ticks.append((int(match.group(1)), match.group(2)))
+    for index, (tick, text) in enumerate(ticks):
+        if text.startswith("UninstallAddIn") and index + 2 < len(ticks):
+            return (ticks[index + 2][0] - tick) / 1000.0
+    return None
+
+
+def scenario_removes(scenario):
+    return scenario in ("full_yes", "partial", "file_held_open", "sync_conflict",
+                        "windows_vista", "second_run")
+
+
+# --- the checks of each scenario --------------------------------------------
+
+def check(scenario, seen):
+    problems = []
+    texts = [" ".join(m["texts"]) for m in seen["messages"]]
+
+    def expect(condition, text):
+        if not condition:
+            problems.append(text)
+    expect(not seen["unexplained"], "something outside the footprint changed")
+    expect(not any(e["event"] in ("gave-up", "problem") for e in seen["events"]),
+           "the driver met something unexpected")
+    expect(any(e["event"] == "exit" for e in seen["events"]), "the uninstaller did not end")
+    if scenario == "answer_no":
+        expect(len(texts) == 1 and QUESTION in texts[0], "one question, message 9")
+        expect(not seen["progress"], "no progress dialog")
+        expect(not seen["pages"], "no questionnaire")
+        expect(seen["unexpected_fate"] == 0, "nothing changes")
+    elif scenario == "outlook_running":
+        expect(len(texts) == 1 and "cannot proceed while Outlook is running" in texts[0],
+               "message 16 alone")
+        expect(not seen["pages"], "no questionnaire")
+        expect(seen["unexpected_fate"] == 0, "nothing changes")
+    elif scenario == "windows_vista":
+        first = seen["messages"][0] if seen["messages"] else {}
+        expect(first.get("kind") == "task dialog", "the question is a task dialog")
+        expect(first and QUESTION in " ".join(first["texts"]), "the question is message 9")
+    elif scenario in ("full_yes", "second_run"):
+        expect(texts and QUESTION in texts[0], "the question comes first")
+        expect(len(texts) == 1, "no other message")
+        expect(len(seen["pages"]) == 1 and seen["pages"][0].endswith("/uninstallq.asp"),
+               "the questionnaire opens")
+        expect(seen["helper_closed"], "the add-in helper's window is closed")
+        expect("Removed Orvalith" in seen["restore"], "a restore point is made")
+        expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
+    elif scenario == "partial":
+        expect(not texts, "no question and no message")
+        expect(seen["progress"] and seen["progress"][-1]["title"] == "Undoing Orvalith Setup",
+               "the title says the setup is undone")
+        expect(not seen["restore"], "no restore point")
+        expect(not seen["pages"], "no questionnaire")
+    elif scenario == "addin_cancelled":
+        expect(any("was cancelled by user" in t for t in texts), "message 63")
+        expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
+        expect(not seen["pages"], "no questionnaire")
+    elif scenario == "file_held_open":
+        expect(any("could not be deleted" in t and "Orvalith.chm" in t for t in texts),
+               "message 35 names the file")
+        expect(any("Not all of Orvalith's components" in t for t in texts), "message 3")
+        expect(len(seen["pages"]) == 1, "the questionnaire still opens")
+    elif scenario == "outlook_cannot_start":
+        expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
+        expect(len(texts) >= 3, "message 17 before message 30")
+    elif scenario == "sync_conflict":
+        expect(any(t.startswith("COMdeleteCalTaskEntries") or "COMdeleteCalTaskEntries" in t
+                   for t in texts), "message 34 with its context")
+        expect(len(seen["pages"]) == 1, "the run goes on to the end")
+    return problems
+
+
+def run(build, out, scenario):
+    settings = SCENARIOS[scenario]
+    machine, tools, run_folder = make_machine(build, out, scenario)
+    before = snapshot(machine.prefix)
+    journal, wall = run_once(out, machine, tools, run_folder, settings, 1)
+    if settings.get("runs", 1) == 2:
+        # The first run's record is kept beside the second's.
+        for name in ["pages.txt", "uninstall.log", "srclient.journal", "helper.journal"]:
+            path = os.path.join(out, name)
+            if os.path.exists(path):
+                os.rename(path, path.replace(".", "-run1.", 1))
+        between = snapshot(machine.prefix)
+        before = between
+        journal, wall = run_once(out, machine, tools, run_folder, settings, 2)
+    after = snapshot(machine.prefix)
+    for name, data in (("before", before), ("after", after)):
+        with open(os.path.join(out, "machine-%s.json" % name), "w") as file:
+            json.dump(data, file)
+    footprint = json.load(open(os.path.join(out, "footprint.json")))
+    if settings.get("runs", 1) == 2:
+        footprint = [(k, n, "same", "left as the first run left it") for k, n, _, _ in
+                     footprint]
+    return make_report(out, scenario, journal, before, after, footprint, wall)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("command", choices=["run", "scenario"])
+    parser.add_argument("name", nargs="?")
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--scenario", default="full_yes", choices=sorted(SCENARIOS))
+    options = parser.parse_args()
+    build = os.path.abspath(options.build)
+    out = os.path.abspath(options.out)
+    if options.command == "run":
+        report, _ = run(build, out, options.scenario)
+        print(report)
+        return 0
+    if options.name not in SCENARIOS:
+        parser.error("scenarios: " + ", ".join(sorted(SCENARIOS)))
+    report, seen = run(build, out, options.name)
+    print(report)
+    problems = check(options.name, seen)
+    for problem in problems:
+        print("FAILED: " + problem)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
