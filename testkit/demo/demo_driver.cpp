@@ -23,6 +23,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -228,47 +229,75 @@ bool SaveScreenPicture(RECT rect, const std::string& path) {
     return ok;
 }
 
-// The colour bits of an icon, to tell the system's icons apart; empty when
-// they cannot be read.
-std::string IconBits(HICON icon) {
-    ICONINFO info = {};
-    if (!icon || !GetIconInfo(icon, &info))
-        return std::string();
-    std::string bits;
-    if (info.hbmColor) {
-        BITMAP bitmap = {};
-        if (GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap)) {
-            bits.resize(static_cast<size_t>(bitmap.bmWidthBytes) * bitmap.bmHeight);
-            if (!GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), &bits[0]))
-                bits.clear();
-        }
-        DeleteObject(info.hbmColor);
+// The 32 x 32 pixels at the top left of rect as the screen shows them, or of
+// icon drawn on background when icon is given; empty when unreadable.
+std::vector<BYTE> IconPixels(const RECT& rect, HICON icon, COLORREF background) {
+    const int size = 32;
+    SCREEN_COPY copy(size, size);
+    if (!copy.Valid())
+        return {};
+    if (icon) {
+        RECT all = {0, 0, size, size};
+        HBRUSH brush = CreateSolidBrush(background);
+        FillRect(copy.Memory(), &all, brush);
+        DeleteObject(brush);
+        if (!DrawIconEx(copy.Memory(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL))
+            return {};
+    } else if (!BitBlt(copy.Memory(), 0, 0, size, size, copy.Screen(), rect.left, rect.top,
+                       SRCCOPY)) {
+        return {};
     }
-    if (info.hbmMask)
-        DeleteObject(info.hbmMask);
-    return bits;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = size;
+    header.biHeight = size;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    std::vector<BYTE> pixels(size * size * 3);
+    if (!GetDIBits(copy.Memory(), copy.Bitmap(), 0, size, pixels.data(),
+                   reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS))
+        return {};
+    return pixels;
 }
 
-// Which of the system's message icons a Static shows: "error", "warning",
-// "question", "information", "other" for an icon of its own, "" for none.
+// Which of the system's message icons a dialog shows: "error", "warning",
+// "question" or "information", told by comparing what the screen shows with
+// each icon drawn here (another process's icon handle cannot be read);
+// "" when no Static shows an icon.
 std::string IconName(const SHOWN_DIALOG& dialog) {
     for (const CONTROL_INFO& control : dialog.controls) {
         DWORD_PTR icon = 0;
+        RECT rect;
         if (lstrcmpiA(control.className.c_str(), "Static") != 0 ||
             !SendMessageTimeoutA(control.window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000,
                                  &icon) ||
-            icon == 0)
+            icon == 0 || !GetWindowRect(control.window, &rect))
             continue;
-        std::string shown = IconBits(reinterpret_cast<HICON>(icon));
+        std::vector<BYTE> shown = IconPixels(rect, nullptr, 0);
+        if (shown.empty())
+            return "shown";
+        COLORREF background = RGB(shown[2], shown[1], shown[0]);
         const std::pair<LPCSTR, const char*> known[] = {{IDI_HAND, "error"},
                                                         {IDI_EXCLAMATION, "warning"},
                                                         {IDI_QUESTION, "question"},
                                                         {IDI_ASTERISK, "information"}};
+        std::string best = "shown";
+        unsigned long bestDistance = ~0ul;
         for (const auto& candidate : known) {
-            if (!shown.empty() && shown == IconBits(LoadIconA(nullptr, candidate.first)))
-                return candidate.second;
+            std::vector<BYTE> drawn =
+                IconPixels(rect, LoadIconA(nullptr, candidate.first), background);
+            if (drawn.size() != shown.size())
+                continue;
+            unsigned long distance = 0;
+            for (size_t i = 0; i < drawn.size(); ++i)
+                distance += static_cast<unsigned long>(abs(drawn[i] - shown[i]));
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = candidate.second;
+            }
         }
-        return "other";
+        return best;
     }
     return "";
 }
