@@ -6,7 +6,12 @@
 // of it, one JSON object a line, with the exit code at the end. It gives up,
 // and says why, when the run takes longer than its time limit.
 //
-// Usage: demo_driver.exe RUN_FILE
+// Usage: demo_driver.exe RUN_FILE, or demo_driver.exe --program PATH
+//   [--arguments TEXT] [--folder DIR] [--answers A,B] [--journal FILE]
+//   [--pictures DIR] [--limit SECONDS] [--helper PATH] [--also PATH]
+//   [--hold FILE] [--read-ms N]
+// (--helper starts the add-in helper and waits for its window, --also starts
+// another program first, --hold keeps a file open).
 // The run file holds lines "name=value":
 //   program=     the uninstaller to start (full path)
 //   arguments=   its command line after the program name
@@ -20,6 +25,14 @@
 //   timeout_s=   the time limit of the whole run
 //   hold_open=   a file kept open (shared for reading only) during the run
 //   out=         the folder for the journal and the pictures
+//   journal=     the journal file (default out\driver-journal.jsonl)
+//   pictures=    the folder for the pictures (default out)
+//
+// Journal events: "driver", "background", "helper window", "holding open",
+// "start", "message" (title, kind, icon, texts, buttons), "answer" (button),
+// "progress" (title, rows as "label=state", state "hidden", "grey", or
+// "black" followed by the row's result), "problem" and "gave-up" (text),
+// "exit" (code), "driver done"; each with "t", seconds since the start.
 #include <windows.h>
 
 #include <cstdio>
@@ -36,6 +49,7 @@ namespace {
 
 const char* const PROGRESS_TITLES[] = {"Orvalith Uninstall Progress", "Undoing Orvalith Setup"};
 const int STATUS_LINE_ID = 1016;
+const char* const HELPER_WINDOW = "@ORVALITHADDINHELPERCLASS@|@ORVALITHADDINHELPERTITLE@";
 // Each step's label and the result text at its right, top to bottom.
 const int PROGRESS_ROWS[][2] = {{1014, 1015}, {1010, 1011}, {1009, 1008}, {1001, 1005},
                                 {1002, 1006}, {1003, 1007}, {1004, 1012}};
@@ -107,7 +121,10 @@ public:
 
     // fields: the rest of the object after "event", starting with a comma.
     void Write(const std::string& event, const std::string& fields = std::string()) {
-        std::string line = "{\"ms\":" + std::to_string(Elapsed()) +
+        char seconds[32];
+        std::snprintf(seconds, sizeof(seconds), "%.3f", Elapsed() / 1000.0);
+        std::string line = std::string("{\"t\":") + seconds +
+                           ",\"ms\":" + std::to_string(Elapsed()) +
                            ",\"tick\":" + std::to_string(GetTickCount()) +
                            ",\"event\":" + JsonText(event) + fields + "}\n";
         DWORD written = 0;
@@ -310,30 +327,33 @@ bool IsProgressDialog(const std::string& title) {
     return false;
 }
 
-// One sample of the progress dialog's rows: label, its state, its result.
+// One sample of the progress dialog's rows, each "label=state": "hidden",
+// "grey", or "black" followed by the row's result ("Done", "Failed!") once
+// it has one.
 std::string ProgressFields(HWND dialog) {
-    std::string rows = "[";
-    for (size_t i = 0; i < sizeof(PROGRESS_ROWS) / sizeof(PROGRESS_ROWS[0]); ++i) {
-        HWND label = GetDlgItem(dialog, PROGRESS_ROWS[i][0]);
-        HWND result = GetDlgItem(dialog, PROGRESS_ROWS[i][1]);
+    std::vector<std::string> rows;
+    for (const auto& row : PROGRESS_ROWS) {
+        HWND label = GetDlgItem(dialog, row[0]);
+        HWND result = GetDlgItem(dialog, row[1]);
         std::string state = !label || !IsWindowVisible(label) ? "hidden"
                             : IsWindowEnabled(label)          ? "black"
                                                               : "grey";
         std::string resultText = result && IsWindowVisible(result) ? WindowText(result) : "";
-        rows += std::string(i ? "," : "") + "{\"id\":" + std::to_string(PROGRESS_ROWS[i][0]) +
-                ",\"label\":" + JsonText(label ? WindowText(label) : "") +
-                ",\"state\":" + JsonText(state) + ",\"result\":" + JsonText(resultText) + "}";
+        if (!resultText.empty())
+            state += " " + resultText;
+        rows.push_back((label ? WindowText(label) : std::to_string(row[0])) + "=" + state);
     }
     HWND status = GetDlgItem(dialog, STATUS_LINE_ID);
-    return ",\"title\":" + JsonText(WindowText(dialog)) + ",\"rows\":" + rows +
-           "],\"status\":" + JsonText(status ? WindowText(status) : "");
+    return ",\"title\":" + JsonText(WindowText(dialog)) + ",\"rows\":" + JsonList(rows) +
+           ",\"status\":" + JsonText(status ? WindowText(status) : "");
 }
 
 class DRIVER {
 public:
     explicit DRIVER(std::map<std::string, std::vector<std::string>> settings)
-        : settings_(std::move(settings)), out_(Setting("out")),
-          journal_(out_ + "\\driver-journal.jsonl") {
+        : settings_(std::move(settings)), out_(Setting("out", ".")),
+          pictureFolder_(Setting("pictures", out_)),
+          journal_(Setting("journal", out_ + "\\driver-journal.jsonl")) {
         for (const std::string& answer : SplitAt(Setting("answers"), ',')) {
             if (!answer.empty())
                 answers_.push_back(answer);
@@ -425,9 +445,9 @@ private:
                        nullptr;
             },
             30000);
-        journal_.Write(found ? "helper window" : "gave up",
+        journal_.Write(found ? "helper window" : "gave-up",
                        found ? ",\"class\":" + JsonText(parts[0])
-                             : ",\"reason\":" +
+                             : ",\"text\":" +
                                    JsonText("the window " + wanted + " did not appear in 30 s"));
         return found;
     }
@@ -438,7 +458,7 @@ private:
             return "";
         char name[64];
         std::snprintf(name, sizeof(name), "shot-%02d-%s.bmp", ++pictures_, what.c_str());
-        return SaveScreenPicture(rect, out_ + "\\" + name) ? name : "";
+        return SaveScreenPicture(rect, pictureFolder_ + "\\" + name) ? name : "";
     }
 
     void Look(const CHILD_PROCESS& uninstaller) {
@@ -494,16 +514,18 @@ private:
             chosen = 0;
             answer = buttons[0];
         }
-        if (readMs_ > FIRST_SIGHT_SETTLE_MS)
-            Sleep(readMs_ - FIRST_SIGHT_SETTLE_MS);
         journal_.Write("message",
                        ",\"seen_ms\":" + std::to_string(seen) +
-                           ",\"caption\":" + JsonText(dialog.title) + ",\"kind\":" +
+                           ",\"title\":" + JsonText(dialog.title) + ",\"kind\":" +
                            JsonText(dialog.IsClassicMessageBox() ? "message box" : "task dialog") +
                            ",\"icon\":" + JsonText(IconName(dialog)) +
                            ",\"texts\":" + JsonList(dialog.StaticTexts()) +
-                           ",\"buttons\":" + JsonList(buttons) + ",\"answer\":" + JsonText(answer) +
-                           ",\"note\":" + JsonText(note) + ",\"picture\":" + JsonText(shot));
+                           ",\"buttons\":" + JsonList(buttons) + ",\"picture\":" + JsonText(shot));
+        if (readMs_ > FIRST_SIGHT_SETTLE_MS)
+            Sleep(readMs_ - FIRST_SIGHT_SETTLE_MS);
+        if (!note.empty())
+            journal_.Write("problem", ",\"text\":" + JsonText(note));
+        journal_.Write("answer", ",\"button\":" + JsonText(answer));
         if (chosen >= 0)
             AnswerDialog(window, buttonIds[chosen]);
     }
@@ -518,7 +540,7 @@ private:
                 texts += " | " + text;
             showing.push_back(WindowText(window) + texts);
         }
-        journal_.Write("gave up", ",\"reason\":" +
+        journal_.Write("gave-up", ",\"text\":" +
                                       JsonText("the uninstaller was still running after " +
                                                std::to_string(timeoutMs_ / 1000) + " s") +
                                       ",\"showing\":" + JsonList(showing));
@@ -544,6 +566,7 @@ private:
 
     std::map<std::string, std::vector<std::string>> settings_;
     std::string out_;
+    std::string pictureFolder_;
     JOURNAL journal_;
     std::vector<std::string> answers_;
     size_t next_ = 0;
@@ -557,13 +580,43 @@ private:
     int progressPictures_ = 0;
 };
 
+// The settings of a command line of flags, named as in a run file.
+std::map<std::string, std::vector<std::string>> ReadFlags(int argc, char** argv) {
+    const std::pair<const char*, const char*> names[] = {
+        {"--program", "program"}, {"--arguments", "arguments"},
+        {"--folder", "folder"},   {"--answers", "answers"},
+        {"--journal", "journal"}, {"--pictures", "pictures"},
+        {"--limit", "timeout_s"}, {"--also", "background"},
+        {"--hold", "hold_open"},  {"--read-ms", "read_ms"},
+        {"--out", "out"}};
+    std::map<std::string, std::vector<std::string>> settings;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string flag = argv[i];
+        if (flag == "--helper") {
+            settings["background"].push_back(argv[i + 1]);
+            settings["wait_window"].push_back(HELPER_WINDOW);
+            continue;
+        }
+        bool known = false;
+        for (const auto& name : names) {
+            if (flag == name.first) {
+                settings[name.second].push_back(argv[i + 1]);
+                known = true;
+            }
+        }
+        if (!known)
+            std::fprintf(stderr, "demo_driver: unknown flag %s\n", flag.c_str());
+    }
+    return settings;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: demo_driver RUN_FILE\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: demo_driver RUN_FILE | demo_driver --program PATH ...\n");
         return 2;
     }
-    DRIVER driver(ReadRunFile(argv[1]));
+    DRIVER driver(argc == 2 ? ReadRunFile(argv[1]) : ReadFlags(argc, argv));
     return driver.Run();
 }
