@@ -86,13 +86,13 @@ def say(text):
 
 
 def find_built(build, name):
-    for folder, _, files in os.walk(build):
-        if "wine-prefix" in folder or "scenarios" in folder or "e2e-pristine" in folder:
-            continue
-        for file in files:
-            if file.lower() == name.lower():
-                return os.path.join(folder, file)
-    return None
+    """The built file of that name nearest the build folder's top."""
+    found = []
+    for folder, dirs, files in os.walk(build):
+        dirs[:] = [d for d in dirs if d not in ("drive_c", "CMakeFiles", "googletest") and
+                   not d.startswith(("demo", "e2e-pristine", "scenarios", "wine-prefix"))]
+        found += [os.path.join(folder, f) for f in files if f.lower() == name.lower()]
+    return min(found, key=len) if found else None
 
 
 def wine_env(prefix, extra=None):
@@ -424,7 +424,9 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
         % (arguments or "(no arguments)", settings.get("answers") or "nothing"))
     started = time.time()
     try:
-        subprocess.run([WINE_RUN, "explorer", "/desktop=Orvalith,800x600"] + driver, env=env,
+        # Wine's virtual desktop (explorer /desktop) does not start under
+        # qemu here, so the windows show on the virtual display itself.
+        subprocess.run([WINE_RUN] + driver, env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=420)
     except subprocess.TimeoutExpired:
         say("The run did not end within 420 s.")
