@@ -275,7 +275,7 @@ def make_machine(build, out, scenario):
                   "UninstallString": PROGRAM_WIN + "\\OrvalithUnPhase1.exe"},
                  "gone", "the product's entry in the installed programs"))
     addin_command = tools.get("fake_addin_uninstaller.exe", TOOLS_WIN + r"\missing.exe")
-    addin_command += " %s %d" % (ADDIN_ENTRY, settings.get("addin_exit", 0))
+    addin_command += " /entry %s /exit %d" % (ADDIN_ENTRY, settings.get("addin_exit", 0))
     addin_fate = "gone" if settings.get("addin_exit", 0) != -500 else "stays"
     keys.append(("HKEY_CURRENT_USER\\%s\\%s" % (uninstall, ADDIN_ENTRY),
                  {"DisplayName": ADDIN_DISPLAY_NAME, "UninstallString": addin_command},
@@ -407,7 +407,7 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
         "ORVALITH_SRCLIENT_JOURNAL": unix_to_z(os.path.join(out, "srclient%s.journal" % tag)),
         "ORVALITH_URL_RECORD": unix_to_z(os.path.join(out, "pages%s.txt" % tag)),
         "ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper%s.journal" % tag)),
-        "ORVALITH_ADDIN_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin%s.journal" % tag)),
+        "ORVALITH_FAKE_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin%s.journal" % tag)),
     })
     arguments = settings.get("arguments", "")
     driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
