@@ -318,6 +318,11 @@ def make_machine(build, out, scenario):
         keys.append((r"HKEY_CURRENT_USER\Software\Wine", {"Version": settings["windows"]},
                      "stays", "the Windows version the machine reports"))
 
+    # With no window manager on the virtual display, Wine draws the windows'
+    # frames and title bars itself when told that nothing decorates them.
+    keys.append((r"HKEY_CURRENT_USER\Software\Wine\X11 Driver", {"Decorated": "N"}, "stays",
+                 "Wine draws the windows' title bars, as Windows does"))
+
     lines = ["REGEDIT4", ""]
     for key, values, fate, why in keys:
         lines.append("[%s]" % key)
