@@ -1,0 +1,45 @@
+// Uninstalls the product's Outlook add-in through its own uninstall entry,
+// the way the user would from the control panel.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/strings.h"
+
+// The current user's uninstall entries, each a subkey.
+extern const char* const UNINSTALL_ENTRIES_KEY;
+
+// Exit code with which an add-in uninstaller reports that the user cancelled.
+const DWORD UNINSTALL_CANCELLED_EXIT_CODE = static_cast<DWORD>(-500);
+
+enum UNINSTALL_OUTCOME : int {
+    UNINSTALL_NO_COMMAND = 0,      // no "UninstallString" under either hive
+    UNINSTALL_FAILED = 1,          // not started, or an exit code other than 0 and -500
+    UNINSTALL_CANCELLED = 2,       // exit code -500
+    UNINSTALL_DONE_BY_USER = 3,    // the HKEY_CURRENT_USER command ended with 0
+    UNINSTALL_DONE_BY_MACHINE = 4, // the HKEY_LOCAL_MACHINE command ended with 0
+};
+
+// True when the add-in is gone: it had no uninstall entry named displayName
+// (its click-once manifests are then deleted), or its entry's command ran
+// with success and removed the entry. A cancel or a failure of the command is
+// told to the user (a failure after deleting the manifests); a command that
+// succeeds but leaves its entry, or an entry without a command, answers false
+// without a message. addInName names the add-in in the log and in the
+// click-once store; title is the uninstall's own name in launch warnings;
+// owner is the window the shell may show its own interface over.
+bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayName,
+                    const STRING& title);
+
+// Runs the "UninstallString" of the entry at entryKeyPath (taken from
+// HKEY_CURRENT_USER, or from HKEY_LOCAL_MACHINE when the user's is missing or
+// empty) and waits for it. exitCode, set to 1 by the caller, receives the
+// command's exit code.
+UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
+                                     const STRING& displayName, const STRING& title,
+                                     DWORD& exitCode);
+
+// Splits an uninstall command after its first ".exe" (exact case; quotes are
+// not special): file is the text up to and with ".exe", parameters the rest
+// without spaces at either end. Without ".exe" the file is ".exe" alone.
+void SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters);

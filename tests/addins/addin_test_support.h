@@ -1,0 +1,99 @@
+// Shared set-up of the add-in removal tests: a click-once store in a
+// temporary folder, uninstall entries that start the stand-in uninstaller,
+// and a closer for the message boxes that the shell shows by itself.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+#include "foundation/owned_handle.h"
+#include "testkit/temp_folder.h"
+#include "testkit/test_registry.h"
+#include "testkit/ui_driver.h"
+
+// The names the uninstall passes.
+extern const char* const ADDIN_NAME;
+extern const char* const ADDIN_DISPLAY_NAME;
+extern const char* const UNINSTALL_TITLE;
+
+// A click-once store of the current user for the object's lifetime: its keys
+// and a manifests folder below a temporary LOCALAPPDATA.
+class CLICKONCE_STORE {
+public:
+    // The default random string names a full-length store folder.
+    explicit CLICKONCE_STORE(const char* randomString = "ABCDEFGH1JKLMNOPQR2TUV");
+
+    // Writes (or, with nullptr, removes) "ComponentStore_RandomString".
+    void SetRandomString(const char* randomString);
+    void AddMark(const std::string& name, const std::string& identity);
+    void AddComponent(const std::string& name, const std::string& identity);
+    std::string ManifestPath(const std::string& name) const;
+    // Creates folder + "\" + name + ".manifest", with a little content.
+    void AddManifest(const std::string& name);
+    bool HasManifest(const std::string& name) const;
+    // The manifests folder of the default random string.
+    std::string ManifestsFolder() const;
+    const TEMP_FOLDER& LocalAppData() const { return localAppData_; }
+
+private:
+    TEMPORARY_KEY key_;
+    TEMP_FOLDER localAppData_;
+    ENVIRONMENT_OVERRIDE environment_;
+};
+
+// An entry of the current user's uninstall list, removed with its machine-wide
+// twin when the object goes.
+class UNINSTALL_ENTRY {
+public:
+    UNINSTALL_ENTRY(const std::string& name, const std::string& displayName);
+    ~UNINSTALL_ENTRY();
+    UNINSTALL_ENTRY(const UNINSTALL_ENTRY&) = delete;
+    UNINSTALL_ENTRY& operator=(const UNINSTALL_ENTRY&) = delete;
+
+    const std::string& Name() const { return name_; }
+    std::string Path() const;
+    void SetCommand(HKEY root, const std::string& command);
+    bool Present() const;
+
+private:
+    std::string name_;
+};
+
+// The stand-in uninstaller beside the test program.
+std::string FakeUninstallerPath();
+
+// For the object's lifetime, the stand-in uninstaller journals its starts to
+// a temporary file.
+class UNINSTALLER_JOURNAL {
+public:
+    UNINSTALLER_JOURNAL();
+    // One line per start: the program's file, a tab, its parameters.
+    std::vector<std::string> Starts() const;
+
+private:
+    TEMP_FOLDER folder_;
+    ENVIRONMENT_OVERRIDE environment_;
+};
+
+// Closes every dialog window that this process shows outside the message
+// presenter (the shell's own error boxes), on a thread of its own, until the
+// object goes.
+class FOREIGN_DIALOG_CLOSER {
+public:
+    FOREIGN_DIALOG_CLOSER();
+    ~FOREIGN_DIALOG_CLOSER();
+    FOREIGN_DIALOG_CLOSER(const FOREIGN_DIALOG_CLOSER&) = delete;
+    FOREIGN_DIALOG_CLOSER& operator=(const FOREIGN_DIALOG_CLOSER&) = delete;
+
+    // How many it has closed.
+    LONG Closed() const { return closed_; }
+
+private:
+    static DWORD WINAPI Run(void* self);
+
+    OWNED_HANDLE stop_;
+    OWNED_HANDLE thread_;
+    volatile LONG closed_ = 0;
+};
