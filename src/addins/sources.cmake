@@ -2,5 +2,5 @@
 target_sources(orvalith_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/clickonce_store.cpp
     ${CMAKE_CURRENT_LIST_DIR}/addin_uninstall.cpp
-    ${CMAKE_SOURCE_DIR}/src/system/launch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/restore_point.cpp
 )
