@@ -1,11 +1,211 @@
 #include "app/uninstall_sequence.h"
 
-#include "foundation/log_file.h"
+#include "addins/addin_uninstall.h"
+#include "addins/restore_point.h"
+#include "app/application.h"
+#include "app/product_files.h"
+#include "app/progress_dialog.h"
+#include "app/registry_entries.h"
+#include "app/shortcuts.h"
+#include "app/working_folder.h"
+#include "foundation/error_code.h"
+#include "foundation/messages.h"
+#include "foundation/owned_handle.h"
+#include "foundation/registry.h"
+#include "foundation/resource_strings.h"
+#include "foundation/windows_version.h"
+#include "outlook/calendar_entries.h"
+#include "outlook/outlook_connection.h"
+#include "outlook/views_and_settings.h"
+#include "resources/resource_ids.h"
+#include "system/communications_window.h"
+#include "system/pause.h"
 
-BYTE RunUninstall(HINSTANCE, const STRING& rootFolderArgument, bool partial) {
-    // The removal steps are not in this build yet: the sequence has nothing
-    // to do and so reaches its end.
-    Log.Printf("RunUninstall: root folder \"%s\", partial %d: no removal steps yet\r\n",
-               rootFolderArgument.c_str(), partial ? 1 : 0);
-    return 0;
+namespace {
+
+const char* const STAGE_KEY = "Software\\Brindlecove\\Orvalith\\1.0";
+const char* const STAGE_VALUE = "uStage";
+const char* const PER_USER_KEY = "Software\\Brindlecove";
+
+// What an interrupted run leaves in "uStage": 2 once the run has begun, 3
+// once the add-in step has started, 16 once Outlook was loaded, 15 once the
+// files, registry entries and shortcuts are done.
+const DWORD STAGE_STARTED = 2;
+const DWORD STAGE_ADDIN = 3;
+const DWORD STAGE_OUTLOOK_LOADED = 16;
+const DWORD STAGE_SETTINGS = 15;
+
+const DWORD DIALOG_APPEAR_MS = 10000;
+const DWORD DIALOG_END_MS = 15000;
+const DWORD HELPER_CLOSE_MS = 300;
+const DWORD STEP_SETTLE_MS = 1000;
+
+const char* const ADDIN_NAME = "Orvalith Outlook Add-In";
+const char* const ADDIN_DISPLAY_NAME = "Orvalith v5 Outlook Add-In";
+const char* const HELPER_CLASS = "@ORVALITHADDINHELPERCLASS@";
+const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
+
+// The dialog thread keeps the address of this handle and signals through it
+// once more when the dialog ends, possibly after the uninstall stopped
+// waiting: it must outlive the call, so it is not on the stack.
+HANDLE progressEvent = nullptr;
+
+void WriteStage(DWORD stage) {
+    WriteDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, stage);
+}
+
+// Steps whose failures must not end the run: whatever they leave behind is
+// reported by the files step, and nothing later depends on them.
+template <typename WORK> void Swallowing(WORK work) {
+    try {
+        work();
+    } catch (...) {
+    }
+}
+
+struct FOLDERS {
+    STRING program;
+    STRING root;
+};
+
+FOLDERS ReadFolders(const STRING& rootFolderArgument) {
+    FOLDERS folders;
+    REG_KEY appPaths;
+    if (appPaths.Open(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, REG_MODE_READ)) {
+        folders.program = appPaths.ReadString("Path");
+        folders.root = appPaths.ReadString("RootPath");
+        appPaths.Close();
+    }
+    if (folders.root.IsBlank())
+        folders.root = rootFolderArgument;
+    if (folders.program.IsBlank())
+        folders.program = folders.root;
+    return folders;
+}
+
+// Everything between the first stage and the end of the restore point;
+// throws what ends the run.
+void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial) {
+    CloseAddInHelper();
+    Pause(HELPER_CLOSE_MS);
+    CloseAddInHelper();
+
+    // A stored stage of 2 means an earlier run stopped right after it
+    // began: its restore point is still open, so none is begun again.
+    if (previousStage != STAGE_STARTED && IsXPOrLater()) {
+        StepShown(IDC_LABEL_RESTORE_POINT);
+        if (!partial)
+            BeginRestorePoint();
+        StepDone(IDC_RESULT_RESTORE_POINT);
+    }
+
+    WriteStage(STAGE_ADDIN);
+    StepStarted(IDC_LABEL_ADDIN);
+    if (!UninstallAddIn(ProgressDialogWindow(), ADDIN_NAME, ADDIN_DISPLAY_NAME,
+                        LoadStr(IDS_APP_TITLE))) {
+        StepFailed(IDC_RESULT_ADDIN);
+        throw ERR_FATAL;
+    }
+    StepDone(IDC_RESULT_ADDIN);
+
+    LoadOutlook();
+    WriteStage(STAGE_OUTLOOK_LOADED);
+    StepStarted(IDC_LABEL_CALENDAR);
+    COMdeleteAllCalTaskEntries();
+    StepDone(IDC_RESULT_CALENDAR);
+
+    StepStarted(IDC_LABEL_PROGRAM_FILES);
+    CloseAddInHelper();
+    Pause(HELPER_CLOSE_MS);
+
+    bool filesFailed = false;
+    Swallowing([&] {
+        // The first phase of the uninstall may have started us inside the
+        // program folder, which could then not be removed.
+        LeaveFolders(folders.root, folders.program);
+        if (!RemoveProductFiles(folders.root, folders.program) && !partial) {
+            filesFailed = true;
+            StepFailed(IDC_RESULT_PROGRAM_FILES);
+            MsgBoxOK(LoadStr(IDS_FILES_NOT_DELETED) + FailedFileList() + "\n\n" +
+                     LastDeleteError());
+        }
+        StepDone(IDC_RESULT_PROGRAM_FILES);
+        StepStarted(IDC_LABEL_REGISTRY);
+        Pause(STEP_SETTLE_MS);
+        RemoveRegistryEntries();
+    });
+    Swallowing([] {
+        StepDone(IDC_RESULT_REGISTRY);
+        StepStarted(IDC_LABEL_SHORTCUTS);
+        Pause(STEP_SETTLE_MS);
+        RemoveDesktopShortcuts();
+        RemoveShortcuts();
+        StepDone(IDC_RESULT_SHORTCUTS);
+    });
+
+    WriteStage(STAGE_SETTINGS);
+    StepStarted(IDC_LABEL_SETTINGS);
+    DeleteSettingsTask();
+    StepDone(IDC_RESULT_SETTINGS);
+
+    DeleteOrvalithViews();
+    ReleaseOutlook();
+    CloseOutlookWindows();
+
+    if (IsXPOrLater() && !partial)
+        EndRestorePoint();
+    if (!partial && filesFailed)
+        MessageOkById(IDS_NOT_ALL_REMOVED);
+}
+
+} // namespace
+
+bool CloseAddInHelper() {
+    if (!GetCommunicationsWindow(HELPER_CLASS, HELPER_TITLE))
+        return false;
+    CloseCommunicationsWindow(HELPER_CLASS, HELPER_TITLE);
+    return true;
+}
+
+bool CloseOutlookWindows() {
+    VECTOR<HWND> windows;
+    if (!FindOutlookWindows(windows))
+        return false;
+    for (int i = 0; i < windows.Count(); ++i)
+        PostMessageA(windows[i], WM_CLOSE, 0, 0);
+    return true;
+}
+
+BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool partial) {
+    if (!Application.instance)
+        Application.instance = instance;
+    OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    progressEvent = event.Get();
+    SetProgressPartialFlag(partial);
+    if (StartProgressDialogThread(&progressEvent))
+        WaitForSingleObject(progressEvent, DIALOG_APPEAR_MS);
+
+    FOLDERS folders = ReadFolders(rootFolderArgument);
+    DWORD previousStage = ReadDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, 0);
+    WriteStage(STAGE_STARTED);
+
+    BYTE result = 0;
+    try {
+        RemoveEverything(folders, previousStage, partial);
+    } catch (ERROR_CODE) {
+        MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
+        result = 1;
+    } catch (...) {
+        MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
+        result = 1;
+    }
+
+    CloseProgressDialog();
+    WaitForSingleObject(progressEvent, DIALOG_END_MS);
+    progressEvent = nullptr;
+    event.Reset();
+
+    ReleaseOutlook();
+    DeleteKeyTree(HKEY_CURRENT_USER, PER_USER_KEY);
+    return result;
 }

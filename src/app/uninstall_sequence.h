@@ -7,5 +7,11 @@
 
 // Runs every removal step behind the progress dialog. Answers 0 when the
 // sequence reached its end (even with files left behind) and 1 when an
-// error ended it, after the user has been told.
+// error ended it, after the user has been told. The per-user key
+// "Software\Brindlecove" is deleted in both outcomes.
 BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool partial);
+
+// Closes the add-in helper's hidden window when it exists; true when it did.
+bool CloseAddInHelper();
+// Posts WM_CLOSE to each of Outlook's main windows; true when any was found.
+bool CloseOutlookWindows();
