@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/startup.h"
+#include "system/pause.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/test_registry.h"
 #include "testkit/ui_driver.h"
@@ -90,8 +91,18 @@ TEST(Startup, ConfirmationIsAskedOutsidePartialModeOnlyAsATaskDialogOn6_0) {
     std::vector<SHOWN_MESSAGE> shown = RunDeclining("C:\\Orvalith");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, CONFIRMATION);
-    // Partial mode, in any letter case, asks nothing.
-    EXPECT_TRUE(RunDeclining("C:\\Orvalith /partialok").empty());
+    // Partial mode, in any letter case, asks nothing and goes straight to
+    // the uninstall, which here finds no Outlook to talk to: Outlook's
+    // message, then the run's own, and nothing else.
+    {
+        SetPausesSkippedForTesting(true);
+        shown = RunDeclining("C:\\Orvalith /partialok");
+        SetPausesSkippedForTesting(false);
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0].text.substr(0, 56),
+                  "Orvalith is unable to communicate with Microsoft Outlook");
+        EXPECT_EQ(shown[1].text, "Orvalith Uninstall was unsuccessful.");
+    }
 
     VERSION_GUARD vista(6, 0);
     shown = RunDeclining("");
