@@ -1,0 +1,36 @@
+// A fake Outlook for the tests: a real COM server for Outlook's Application
+// class whose objects answer IUnknown, IDispatch and their own Outlook
+// interface, with members called by name. Its profile (stores, folders,
+// items, views, storage items) and fault rules come from a small text; see
+// README.md beside this file for the format.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fake_outlook {
+
+// Replaces the profile and the fault rules; clears the journal.
+void Load(const std::string& text);
+// Adds rules or data to what is loaded.
+void Add(const std::string& text);
+// What is left of the profile, in the same format (faults left out).
+std::string Dump();
+
+// Makes CoCreateInstance of Outlook's class find the fake in this process.
+void Register();
+void Revoke();
+// Registers (or revokes) an Application object as the running one.
+void SetRunning(bool running);
+
+// Objects handed out and not yet released.
+long LiveObjects();
+// One line per call: "Label.Member", in order.
+const std::vector<std::string>& Journal();
+void ClearJournal();
+// How often a member was called since the last Load or ClearJournal.
+int Calls(const std::string& member);
+// Time spent inside the fake's Invoke, for the benchmark.
+double InvokeMicroseconds();
+
+} // namespace fake_outlook
