@@ -45,8 +45,14 @@ GENERATION_FILES = [
     "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest"]] + [
     GEN_A + "Resources\\" + name for name in [
         "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest",
-        "Check Box Empty Task.png.deploy", "Check Box Selected.png.deploy",
-        "openTask.gif.deploy", "pin.gif.deploy"]]
+        "Check Box Empty Task.png.deploy", "Check Box Empty.png.deploy",
+        "Check Box Mixed Task.png.deploy", "Check Box Mixed.png.deploy",
+        "Check Box Selected Task.png.deploy", "Check Box Selected.png.deploy",
+        "createTaskContext.png.deploy", "createTaskContextPin.png.deploy", "openTask.gif.deploy",
+        "openTaskContext.png.deploy", "pin.gif.deploy", "pinContext.png.deploy",
+        "pinMix.gif.deploy", "pinMixContext.png.deploy", "pinned.gif.deploy",
+        "pinnedContext.png.deploy", "SettingsIcon16x16.png.deploy", "Orvalith32.bmp.deploy",
+        "OrvalithHelp16.png.deploy", "OrvalithHelp48.png.deploy", "OpenTaskFolder.png.deploy"]]
 for version_2007, version_2010 in (("4_1_0_17", "4_1_0_17"), ("4_0_0_0", "1_0_0_0")):
     base7 = "Add-In 2007\\Application Files\\Orvalith AddIn 2007_%s\\" % version_2007
     base10 = "Add-In 2010\\Application Files\\Orvalith AddIn 2010_%s\\" % version_2010
@@ -57,6 +63,37 @@ for version_2007, version_2010 in (("4_1_0_17", "4_1_0_17"), ("4_0_0_0", "1_0_0_
                          base10 + "Orvalith AddIn 2010.dll.deploy",
                          base10 + "Orvalith AddIn 2010.dll.manifest"]
 GENERATION_FILES = sorted(set(GENERATION_FILES))
+
+# The user's Outlook profile, as the fake Outlook reads it: the product's
+# entries (marker 0 or more) in calendars of two stores, one nested under a
+# mail folder, beside the user's own entries, views and items.
+OUTLOOK_PROFILE = """\
+store|Mailbox - Pat Doe|STORE-MAILBOX
+folder|Mailbox - Pat Doe/Inbox|mail|INBOX
+folder|Mailbox - Pat Doe/Calendar|calendar|CALENDAR
+folder|Mailbox - Pat Doe/Inbox/Projects|mail|PROJECTS
+folder|Mailbox - Pat Doe/Inbox/Projects/Project Calendar|calendar|PROJECT-CALENDAR
+folder|Mailbox - Pat Doe/Tasks|tasks|TASKS
+store|Archive|STORE-ARCHIVE
+folder|Archive/Old Calendar|calendar|OLD-CALENDAR
+appointment|Mailbox - Pat Doe/Calendar|Orvalith: call the bank|0
+appointment|Mailbox - Pat Doe/Calendar|Dentist|-
+appointment|Mailbox - Pat Doe/Calendar|Orvalith: send the report|12
+appointment|Mailbox - Pat Doe/Calendar|Team lunch|-
+appointment|Mailbox - Pat Doe/Inbox/Projects/Project Calendar|Orvalith: review the plan|3
+appointment|Mailbox - Pat Doe/Inbox/Projects/Project Calendar|Project kick-off|-
+appointment|Archive/Old Calendar|Orvalith: renew the lease|1
+appointment|Archive/Old Calendar|Holiday|-
+mail|Mailbox - Pat Doe/Inbox|Welcome to Orvalith|-
+view|Mailbox - Pat Doe/Tasks|Orvalith Nat Ord
+view|Mailbox - Pat Doe/Tasks|Orvalith A1
+view|Mailbox - Pat Doe/Tasks|Simple List
+storage|Mailbox - Pat Doe/Tasks|Orvalith Settings
+task|Mailbox - Pat Doe/Tasks|Orvalith Settings|-
+task|Mailbox - Pat Doe/Tasks|Buy milk|-
+"""
+OUTLOOK_OURS = ("Orvalith:", "Orvalith Nat Ord", "Orvalith A1", "Orvalith Settings")
+
 
 # What each scenario does differently: the command line, the answers, the
 # machine and what a person must see.
@@ -247,6 +284,18 @@ def make_machine(build, out, scenario):
             fate, why = "stays", "another add-in's manifest"
         machine.write(store + "\\" + name + ".manifest", identity, fate, why)
 
+    # Outlook's data lives beside the machine, where the report reads it.
+    profile = OUTLOOK_PROFILE
+    if settings.get("outlook_broken"):
+        profile += "fault|CreateInstance|*|0x80080005\n"
+    if settings.get("sync_conflict"):
+        profile += ("fault|Delete|Orvalith: send the report|0x80041200|0|1|"
+                    "The item cannot be saved: a sync conflict exists.\n")
+    with open(os.path.join(out, "outlook-before.txt"), "w") as file:
+        file.write(profile)
+    with open(os.path.join(out, "outlook.txt"), "w") as file:
+        file.write(profile)
+
     tools = {}
     for name in ["demo_driver.exe", "url_recorder.exe", "Outlook.exe",
                  "fake_addin_uninstaller.exe", "fake_outlook.dll"]:
@@ -413,6 +462,8 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
         "ORVALITH_URL_RECORD": unix_to_z(os.path.join(out, "pages%s.txt" % tag)),
         "ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper%s.journal" % tag)),
         "ORVALITH_FAKE_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin%s.journal" % tag)),
+        "ORVALITH_FAKE_OUTLOOK_DATA": unix_to_z(os.path.join(out, "outlook.txt")),
+        "ORVALITH_FAKE_OUTLOOK_JOURNAL": unix_to_z(os.path.join(out, "outlook%s.journal" % tag)),
     })
     arguments = settings.get("arguments", "")
     driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
@@ -535,6 +586,11 @@ def make_report(out, scenario, journal, before, after, footprint, wall):
     lines.append("RESTORE POINT CALLS: " + (restore.replace("\n", "\n    ") if restore else "none"))
     addin = read_text(os.path.join(out, "addin.journal")).strip()
     lines.append("ADD-IN UNINSTALLER: " + (addin.replace("\n", "\n    ") if addin else "not run"))
+    lines.append("")
+    lines.append("OUTLOOK, BEFORE AND AFTER (the product's entries, views and settings go; "
+                 "the user's stay)")
+    for kind, where, name, fate in outlook_changes(out):
+        lines.append("  %-7s %-11s %s  (in %s)" % (fate, kind, name, where))
 
     # The footprint: each item before and after, and whether that was expected.
     reg_after = set(after["registry"])
@@ -571,9 +627,24 @@ def make_report(out, scenario, journal, before, after, footprint, wall):
     # The whole machine: what changed outside the footprint.
     names = [name for _, name, _, _ in footprint]
 
+    # The keys holding the footprint's values, and every key above them
+    # (Wine writes out an emptied parent key as a key of its own).
+    value_keys = set()
+    footprint_keys = set()
+    for kind, name, _, _ in footprint:
+        if kind == "value":
+            key = name.rsplit("\\", 1)[0]
+            value_keys.add(key)
+            while "\\" in key:
+                footprint_keys.add(key)
+                key = key.rsplit("\\", 1)[0]
+
     def in_footprint(entry):
+        key = entry.split(" ", 1)[1].split(" : ", 1)[0]
         return any(name in entry or entry.endswith(" " + name) for name in names) or \
-            any(part in entry for part in ["Brindlecove", "Orvalith"])
+            any(part in entry for part in ["Brindlecove", "Orvalith"]) or \
+            (entry.startswith("key ") and key in footprint_keys) or \
+            (entry.startswith("value ") and key in value_keys)
 
     def wine_noise(entry):
         return any(entry.split(" ", 1)[1].startswith(prefix) for prefix in WINE_NOISE)
@@ -637,9 +708,40 @@ def make_report(out, scenario, journal, before, after, footprint, wall):
     report = "\n".join(lines) + "\n"
     with open(os.path.join(out, "report.txt"), "w") as file:
         file.write(report)
-    return report, dict(events=events, messages=messages, progress=progress, pages=pages,
+    return report, dict(out=out, events=events, messages=messages, progress=progress, pages=pages,
                         unexplained=unexplained, unexpected_fate=unexpected_fate,
                         helper_closed="WM_CLOSE" in helper, restore=restore)
+
+
+def outlook_things(text):
+    things = []
+    for line in text.split("\n"):
+        fields = line.split("|")
+        if fields[0] in ("appointment", "task", "mail", "view", "storage") and len(fields) >= 3:
+            things.append((fields[0], fields[1], fields[2]))
+    return things
+
+
+def outlook_changes(out):
+    """Each item of the Outlook profile: gone or stayed."""
+    before = outlook_things(read_text(os.path.join(out, "outlook-before.txt")))
+    after = set(outlook_things(read_text(os.path.join(out, "outlook.txt"))))
+    return [(kind, where, name, "stayed" if (kind, where, name) in after else "GONE")
+            for kind, where, name in before]
+
+
+def outlook_as_expected(out, removes):
+    """Problems: the product's Outlook data left, or the user's touched."""
+    problems = []
+    for kind, where, name, fate in outlook_changes(out):
+        ours = name.startswith(OUTLOOK_OURS) and kind != "mail"
+        if fate == "GONE" and not ours:
+            problems.append("the user's %s \"%s\" was deleted" % (kind, name))
+        if removes and ours and fate == "stayed":
+            problems.append("the product's %s \"%s\" is still in Outlook" % (kind, name))
+        if not removes and fate == "GONE" and ours:
+            problems.append("%s \"%s\" was deleted" % (kind, name))
+    return problems
 
 
 def addin_time(log_path):
@@ -670,6 +772,13 @@ def check(scenario, seen):
         if not condition:
             problems.append(text)
     expect(not seen["unexplained"], "something outside the footprint changed")
+    # A second run finds Outlook as the first left it; a sync conflict ends
+    # the calendar step part way.
+    if scenario not in ("second_run", "sync_conflict"):
+        problems += outlook_as_expected(seen["out"], scenario_removes(scenario))
+    elif scenario == "sync_conflict":
+        problems += [p for p in outlook_as_expected(seen["out"], False)
+                     if "user's" in p]
     expect(not any(e["event"] in ("gave-up", "problem") for e in seen["events"]),
            "the driver met something unexpected")
     expect(any(e["event"] == "exit" for e in seen["events"]), "the uninstaller did not end")
@@ -687,7 +796,14 @@ def check(scenario, seen):
         first = seen["messages"][0] if seen["messages"] else {}
         expect(first.get("kind") == "task dialog", "the question is a task dialog")
         expect(first and QUESTION in " ".join(first["texts"]), "the question is message 9")
-    elif scenario in ("full_yes", "second_run"):
+    elif scenario == "second_run":
+        # Nothing is left: the program folder is unknown, so every program
+        # file is reported as not deleted, and the run still ends.
+        expect(texts and QUESTION in texts[0], "the question comes first")
+        expect(any("could not be deleted" in t for t in texts), "message 35")
+        expect(any("Not all of Orvalith's components" in t for t in texts), "message 3")
+        expect(len(seen["pages"]) == 1, "the run ends and the questionnaire opens")
+    elif scenario == "full_yes":
         expect(texts and QUESTION in texts[0], "the question comes first")
         expect(len(texts) == 1, "no other message")
         expect(len(seen["pages"]) == 1 and seen["pages"][0].endswith("/uninstallq.asp"),

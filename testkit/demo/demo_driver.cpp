@@ -388,10 +388,26 @@ public:
         }
         journal_.Write("exit",
                        ",\"code\":" + std::to_string(static_cast<int>(uninstaller.ExitCode())));
+        // The questionnaire's browser starts as the uninstaller ends: give it
+        // the moment a person would, so that the page is recorded.
+        if (uninstaller.ExitCode() == 0)
+            WaitForPageRecord();
         return Finish(0);
     }
 
 private:
+    static void WaitForPageRecord() {
+        char record[MAX_PATH] = "";
+        DWORD length = GetEnvironmentVariableA("ORVALITH_URL_RECORD", record, sizeof record);
+        if (length == 0 || length >= sizeof record)
+            return;
+        for (int waited = 0; waited < 10000; waited += POLL_MS) {
+            if (GetFileAttributesA(record) != INVALID_FILE_ATTRIBUTES)
+                return;
+            Sleep(POLL_MS);
+        }
+    }
+
     std::string Setting(const std::string& name, const std::string& fallback = "") const {
         auto found = settings_.find(name);
         return found == settings_.end() || found->second.empty() ? fallback : found->second[0];
