@@ -50,6 +50,25 @@ const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 // waiting: it must outlive the call, so it is not on the stack.
 HANDLE progressEvent = nullptr;
 
+// Waits for the dialog thread's signal. The dialog's thread may send this
+// thread's windows a message while it starts or ends (activation, for
+// one); those are answered meanwhile, so that neither thread waits for the
+// other. Posted messages stay queued.
+void WaitForProgressEvent(DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD waited = GetTickCount() - start;
+        if (waited >= timeoutMs)
+            return;
+        DWORD answer =
+            MsgWaitForMultipleObjects(1, &progressEvent, FALSE, timeoutMs - waited, QS_SENDMESSAGE);
+        if (answer != WAIT_OBJECT_0 + 1)
+            return;
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 void WriteStage(DWORD stage) {
     WriteDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, stage);
 }
@@ -183,7 +202,7 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     progressEvent = event.Get();
     SetProgressPartialFlag(partial);
     if (StartProgressDialogThread(&progressEvent))
-        WaitForSingleObject(progressEvent, DIALOG_APPEAR_MS);
+        WaitForProgressEvent(DIALOG_APPEAR_MS);
 
     FOLDERS folders = ReadFolders(rootFolderArgument);
     DWORD previousStage = ReadDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, 0);
@@ -201,7 +220,7 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     }
 
     CloseProgressDialog();
-    WaitForSingleObject(progressEvent, DIALOG_END_MS);
+    WaitForProgressEvent(DIALOG_END_MS);
     progressEvent = nullptr;
     event.Reset();
 

@@ -5,6 +5,7 @@
 
 #include <objbase.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "app/uninstall_sequence.h"
 #include "resources/resource_ids.h"
 #include "system/pause.h"
+#include "system/system_info.h"
+#include "testkit/fake_outlook/fake_outlook.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
 #include "testkit/test_registry.h"
@@ -32,7 +35,7 @@ const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 
 const char* const UNSUCCESSFUL = "Orvalith Uninstall was unsuccessful.";
 const char* const CANNOT_COMMUNICATE = "Orvalith is unable to communicate with Microsoft Outlook.";
-const char* const FILES_NOT_DELETED = "The following files could not be deleted:";
+const char* const FILES_NOT_DELETED = "The following files could not be deleted";
 const char* const NOT_ALL_REMOVED = "Not all of Orvalith's components were successfully removed.";
 
 bool StartsWith(const std::string& text, const std::string& start) {
@@ -151,12 +154,15 @@ struct MOMENT {
 };
 
 // The add-in helper's hidden window, made by this thread as the helper
-// program would; it goes when asked to close.
+// program would. It goes when asked to close, unless told to stay; every
+// request runs onClose first, at that moment of the run.
 class HELPER_WINDOW {
 public:
-    HELPER_WINDOW() {
+    explicit HELPER_WINDOW(bool stays = false) {
+        stays_ = stays;
+        requests_ = 0;
         WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.lpfnWndProc = Proc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = HELPER_CLASS;
         RegisterClassA(&windowClass);
@@ -166,12 +172,90 @@ public:
     ~HELPER_WINDOW() {
         if (IsWindow(window_))
             DestroyWindow(window_);
+        onClose = nullptr;
     }
     HWND Window() const { return window_; }
+    static int Requests() { return requests_; }
+
+    static std::function<void()> onClose;
 
 private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_CLOSE) {
+            ++requests_;
+            if (onClose)
+                onClose();
+            if (stays_)
+                return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
     HWND window_ = nullptr;
+    static bool stays_;
+    static int requests_;
 };
+std::function<void()> HELPER_WINDOW::onClose;
+bool HELPER_WINDOW::stays_ = false;
+int HELPER_WINDOW::requests_ = 0;
+
+// The dialog's rows as the uninstall closes it: a hook on the dialog's own
+// thread reads them when IDOK arrives, before the dialog ends.
+class ROWS_AT_CLOSE {
+public:
+    // Hooks the dialog's thread; called while the dialog shows.
+    void Hook() {
+        HWND dialog = ProgressDialogWindow();
+        if (hook_ || !dialog)
+            return;
+        dialog_ = dialog;
+        rows_.clear();
+        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, Proc, nullptr,
+                                  GetWindowThreadProcessId(dialog, nullptr));
+    }
+    ~ROWS_AT_CLOSE() { Unhook(); }
+    void Unhook() {
+        if (hook_)
+            UnhookWindowsHookEx(hook_);
+        hook_ = nullptr;
+    }
+    const std::vector<ROW>& Rows() const { return rows_; }
+    const std::string& Title() const { return title_; }
+
+    static std::vector<ROW> Read(HWND dialog) {
+        std::vector<ROW> rows;
+        for (const auto& ids : ROW_IDS) {
+            HWND label = GetDlgItem(dialog, ids[0]);
+            HWND result = GetDlgItem(dialog, ids[1]);
+            char text[64] = "";
+            GetWindowTextA(result, text, sizeof(text));
+            rows.push_back(ROW{IsWindowVisible(label) != FALSE, IsWindowEnabled(label) != FALSE,
+                               IsWindowVisible(result) != FALSE, text});
+        }
+        return rows;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+        const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && sent->hwnd == dialog_ && sent->message == WM_COMMAND &&
+            LOWORD(sent->wParam) == IDOK) {
+            rows_ = Read(sent->hwnd);
+            char title[64] = "";
+            GetWindowTextA(sent->hwnd, title, sizeof(title));
+            title_ = title;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK hook_ = nullptr;
+    static HWND dialog_;
+    static std::vector<ROW> rows_;
+    static std::string title_;
+};
+HWND ROWS_AT_CLOSE::dialog_ = nullptr;
+std::vector<ROW> ROWS_AT_CLOSE::rows_;
+std::string ROWS_AT_CLOSE::title_;
 
 class UninstallRun : public testing::Test {
 protected:
@@ -380,4 +464,176 @@ TEST_F(UninstallRun, PartialModeShowsItsTitleAndMakesNoRestorePoint) {
     EXPECT_EQ("Undoing Orvalith Setup", moments_[1].title);
     EXPECT_EQ((std::vector<ROW>{DONE, DONE, GREY, GREY, GREY, GREY, GREY}), moments_[1].rows);
     EXPECT_TRUE(RestorePointCalls().empty());
+}
+
+namespace {
+
+const char* const PROFILE = "store|Mailbox|STORE-A\n"
+                            "folder|Mailbox/Calendar|calendar|CAL-A\n"
+                            "folder|Mailbox/Tasks|tasks|TASKS-A\n"
+                            "appointment|Mailbox/Calendar|Orvalith entry|4\n"
+                            "appointment|Mailbox/Calendar|Dentist|-\n"
+                            "view|Mailbox/Tasks|Orvalith Nat Ord\n"
+                            "view|Mailbox/Tasks|Orvalith A1\n"
+                            "view|Mailbox/Tasks|Simple List\n"
+                            "storage|Mailbox/Tasks|Orvalith Settings\n"
+                            "task|Mailbox/Tasks|Orvalith Settings|-\n"
+                            "task|Mailbox/Tasks|Buy milk|-\n";
+
+// Outlook's main window as this thread shows it, and one that only looks
+// like it.
+class OUTLOOK_WINDOWS {
+public:
+    OUTLOOK_WINDOWS() {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "rctrl_renwnd32";
+        RegisterClassA(&windowClass);
+        main_ = CreateWindowExA(0, "rctrl_renwnd32", "Inbox - Microsoft Outlook", WS_POPUP, 0, 0,
+                                10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        other_ = CreateWindowExA(0, "rctrl_renwnd32", "Outlook", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    ~OUTLOOK_WINDOWS() {
+        for (HWND window : {main_, other_})
+            if (IsWindow(window))
+                DestroyWindow(window);
+    }
+    // Lets the posted messages arrive.
+    static void Deliver() {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    HWND main_ = nullptr;
+    HWND other_ = nullptr;
+};
+
+class UninstallRunWithOutlook : public UninstallRun {
+protected:
+    UninstallRunWithOutlook() {
+        fake_outlook::Load(PROFILE);
+        fake_outlook::Register();
+        // The helper stays open, so that each request to close it shows
+        // where the run is.
+        HELPER_WINDOW::onClose = [this] {
+            if (HELPER_WINDOW::Requests() == 1)
+                closing_.Hook();
+            if (HELPER_WINDOW::Requests() == 3) {
+                filesRowStarted_ = ROWS_AT_CLOSE::Read(ProgressDialogWindow());
+                stageAtFiles_ = Stage();
+            }
+        };
+    }
+    ~UninstallRunWithOutlook() override {
+        closing_.Unhook();
+        EXPECT_EQ(0, fake_outlook::LiveObjects()) << "an Outlook object is still held";
+        fake_outlook::Revoke();
+    }
+    static bool Holds(const std::string& line) {
+        return fake_outlook::Dump().find(line) != std::string::npos;
+    }
+
+    HELPER_WINDOW helper_{true};
+    ROWS_AT_CLOSE closing_;
+    std::vector<ROW> filesRowStarted_;
+    DWORD stageAtFiles_ = 0;
+};
+
+} // namespace
+
+// A complete run started from inside the program folder: every row "Done",
+// every product file, folder and key gone, the product's Outlook data gone
+// and the rest left, Outlook's main window closed, the restore point begun
+// and ended.
+TEST_F(UninstallRunWithOutlook, ACompleteRunRemovesEverythingAndReturns0) {
+    UNINSTALLER_JOURNAL uninstaller;
+    UNINSTALL_ENTRY entry("OrvalithTest.Sequence", ADDIN_DISPLAY_NAME);
+    entry.SetCommand(HKEY_CURRENT_USER,
+                     FakeUninstallerPath() + " /entry OrvalithTest.Sequence /exit 0");
+    OUTLOOK_WINDOWS outlookWindows;
+    ASSERT_TRUE(SetCurrentDirectoryA(program_.c_str()));
+
+    EXPECT_EQ(0, Run());
+
+    EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+    EXPECT_EQ(1u, uninstaller.Starts().size());
+    EXPECT_FALSE(entry.Present());
+    EXPECT_EQ(3, HELPER_WINDOW::Requests());
+    EXPECT_EQ((std::vector<ROW>{DONE, DONE, DONE, RUNNING, GREY, GREY, GREY}), filesRowStarted_);
+    EXPECT_EQ(16u, stageAtFiles_);
+    EXPECT_EQ((std::vector<ROW>{DONE, DONE, DONE, DONE, DONE, DONE, DONE}), closing_.Rows());
+    EXPECT_EQ("Orvalith Uninstall Progress", closing_.Title());
+
+    EXPECT_TRUE(FilesLeft().empty());
+    EXPECT_FALSE(FolderExists(program_));
+    EXPECT_FALSE(FolderExists(root_));
+    EXPECT_FALSE(FolderExists(base_.Path() + "\\Brindlecove"));
+    EXPECT_FALSE(RegKeyPresent(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY));
+    EXPECT_EQ((std::vector<std::string>{BEGIN, END}), RestorePointCalls());
+
+    EXPECT_FALSE(Holds("Orvalith entry"));
+    EXPECT_TRUE(Holds("appointment|Mailbox/Calendar|Dentist|-"));
+    EXPECT_FALSE(Holds("Orvalith Nat Ord"));
+    EXPECT_FALSE(Holds("Orvalith A1"));
+    EXPECT_FALSE(Holds("Orvalith Settings"));
+    EXPECT_TRUE(Holds("view|Mailbox/Tasks|Simple List"));
+    EXPECT_TRUE(Holds("task|Mailbox/Tasks|Buy milk|-"));
+
+    OUTLOOK_WINDOWS::Deliver();
+    EXPECT_FALSE(IsWindow(outlookWindows.main_)) << "Outlook's main window was not closed";
+    EXPECT_TRUE(IsWindow(outlookWindows.other_));
+}
+
+// A file that cannot be deleted is listed with the system's reason while
+// the dialog shows; the run goes on and, at its end, says that not all was
+// removed, and still returns 0.
+TEST_F(UninstallRunWithOutlook, AFileHeldOpenIsReportedAndTheRunGoesOn) {
+    const std::string held = program_ + "\\Orvalith.exe";
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    BYTE result = Run();
+    CloseHandle(file);
+    EXPECT_EQ(0, result);
+
+    ASSERT_EQ(2u, moments_.size());
+    const std::string reason = GetSystemErrorText(ERROR_SHARING_VIOLATION);
+    ASSERT_FALSE(reason.empty());
+    EXPECT_TRUE(StartsWith(moments_[0].message, FILES_NOT_DELETED)) << moments_[0].message;
+    EXPECT_NE(std::string::npos, moments_[0].message.find(held + "\n\n\n" + reason))
+        << moments_[0].message;
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), moments_[0].type);
+    EXPECT_TRUE(moments_[0].dialogVisible);
+    EXPECT_EQ((std::vector<ROW>{DONE, DONE, DONE, FAILED, GREY, GREY, GREY}), moments_[0].rows);
+    EXPECT_EQ(16u, moments_[0].stage);
+
+    EXPECT_TRUE(StartsWith(moments_[1].message, NOT_ALL_REMOVED)) << moments_[1].message;
+    EXPECT_TRUE(moments_[1].dialogVisible);
+    EXPECT_EQ((std::vector<ROW>{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), moments_[1].rows);
+    EXPECT_EQ(15u, moments_[1].stage);
+
+    EXPECT_EQ(std::vector<std::string>{"Orvalith.exe"}, FilesLeft());
+    EXPECT_EQ((std::vector<std::string>{BEGIN, END}), RestorePointCalls());
+}
+
+// Partial mode, as setup undoes an unfinished install: a file left behind
+// is not reported and its row reads "Done"; no restore point.
+TEST_F(UninstallRunWithOutlook, PartialModeReportsNoFilesAndMakesNoRestorePoint) {
+    const std::string held = program_ + "\\Orvalith.exe";
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    BYTE result = Run(true);
+    CloseHandle(file);
+    EXPECT_EQ(0, result);
+
+    EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+    EXPECT_EQ("Undoing Orvalith Setup", closing_.Title());
+    EXPECT_EQ((std::vector<ROW>{DONE, DONE, DONE, DONE, DONE, DONE, DONE}), closing_.Rows());
+    EXPECT_TRUE(RestorePointCalls().empty());
+    EXPECT_EQ(std::vector<std::string>{"Orvalith.exe"}, FilesLeft());
 }
