@@ -190,10 +190,18 @@ std::string WindowClass(HWND window) {
 }
 
 std::string WindowText(HWND window) {
-    int length = GetWindowTextLengthA(window);
+    // Another process's window answers through its thread: a hung one must
+    // not hang the driver with it.
+    const UINT timeoutMs = 5000;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &length))
+        return std::string();
     std::vector<char> text(length + 1);
-    int copied = GetWindowTextA(window, text.data(), length + 1);
-    return std::string(text.data(), copied > 0 ? copied : 0);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, timeoutMs, &copied))
+        return std::string();
+    return std::string(text.data(), copied > 0 && copied <= length ? copied : 0);
 }
 
 std::vector<HWND> TopLevelWindowsOf(DWORD processId, const char* className) {
