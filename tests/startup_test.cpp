@@ -5,6 +5,7 @@
 
 #include "app/startup.h"
 #include "system/pause.h"
+#include "testkit/outlook_double/fake_outlook.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/test_registry.h"
 #include "testkit/ui_driver.h"
@@ -95,9 +96,16 @@ TEST(Startup, ConfirmationIsAskedOutsidePartialModeOnlyAsATaskDialogOn6_0) {
     // the uninstall, which here finds no Outlook to talk to: Outlook's
     // message, then the run's own, and nothing else.
     {
+        // An Outlook that cannot be started, answered in this process: asking
+        // Wine to start a server it does not know can stall it on qemu.
+        CoInitialize(nullptr);
+        fake_outlook::Load("fault|CreateInstance|*|0x80080005\n");
+        fake_outlook::Register();
         SetPausesSkippedForTesting(true);
         shown = RunDeclining("C:\\Orvalith /partialok");
         SetPausesSkippedForTesting(false);
+        fake_outlook::Revoke();
+        CoUninitialize();
         ASSERT_EQ(shown.size(), 2u);
         EXPECT_EQ(shown[0].text.substr(0, 56),
                   "Orvalith is unable to communicate with Microsoft Outlook");
