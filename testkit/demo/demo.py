@@ -16,6 +16,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -148,21 +149,41 @@ def pristine_prefix(build):
     prefix = os.path.join(build, "e2e-pristine", "prefix")
     if not os.path.exists(os.path.join(prefix, "system.reg")):
         say("Setting up Wine: making a fresh 32-bit Windows prefix (a few minutes, once)...")
-        os.makedirs(os.path.dirname(prefix), exist_ok=True)
-        subprocess.run([WINE_RUN, "cmd", "/c", "exit", "0"], env=wine_env(prefix),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not os.path.exists(os.path.join(prefix, "system.reg")):
-            sys.exit("Wine could not make a prefix in " + prefix)
-    # Wine may link the user's folders to the Linux home; the machine's
-    # shortcuts belong inside it.
-    users = os.path.join(prefix, "drive_c", "users")
-    for user in os.listdir(users):
-        for name in os.listdir(os.path.join(users, user)):
-            path = os.path.join(users, user, name)
-            if os.path.islink(path):
-                os.unlink(path)
-                os.makedirs(path)
+        subprocess.run([os.path.join(ROOT, "tools", "make-wine-prefixes"), build],
+                       stdout=subprocess.DEVNULL, check=True)
     return prefix
+
+
+def stop_wine(prefix):
+    """Ends every Wine process of the prefix, stalled ones too."""
+    if os.path.isdir(prefix):
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wine(prefix, arguments, env, timeout, errors=None):
+    """Runs a Windows program in the prefix; True when it ended with exit code 0.
+
+    The run has a process group of its own, so that a time-out ends the
+    virtual display and Wine's processes with it, and nothing of it is left
+    to slow down the next run."""
+    # Wine's own error lines are kept beside the report when asked for.
+    stderr = open(errors, "ab") if errors else subprocess.DEVNULL
+    if errors:
+        env = dict(env, WINEDEBUG=os.environ.get("WINEDEBUG", "fixme-all"))
+    process = subprocess.Popen([WINE_RUN] + arguments, env=env, stdout=subprocess.DEVNULL,
+                               stderr=stderr, start_new_session=True)
+    try:
+        process.wait(timeout=timeout)
+        return process.returncode == 0
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        return False
+    finally:
+        stop_wine(prefix)
+        if errors:
+            stderr.close()
 
 
 def user_name(prefix):
@@ -210,6 +231,7 @@ def make_machine(build, out, scenario):
     say("Seeding the demonstration machine (%s)..." % settings["about"])
     pristine = pristine_prefix(build)
     if os.path.exists(out):
+        stop_wine(prefix)
         shutil.rmtree(out)
     os.makedirs(out)
     # Hard links keep the copy cheap; what Wine rewrites in place is copied.
@@ -382,8 +404,8 @@ def make_machine(build, out, scenario):
     seed = os.path.join(out, "machine.reg")
     with open(seed, "w", newline="\r\n") as file:
         file.write("\n".join(lines) + "\n")
-    subprocess.run([WINE_RUN, "regedit", "/S", unix_to_z(seed)], env=wine_env(prefix),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    if not wine(prefix, ["regedit", "/S", unix_to_z(seed)], wine_env(prefix), 240):
+        sys.exit("Wine could not seed the machine's registry")
     with open(os.path.join(out, "footprint.json"), "w") as file:
         json.dump(machine.footprint, file, indent=1)
     return machine, tools, run_folder
@@ -479,13 +501,12 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     say("Running \"Orvalith Uninstall.exe\" %s on the machine, answering %s (about a minute)..."
         % (arguments or "(no arguments)", settings.get("answers") or "nothing"))
     started = time.time()
-    try:
-        # Wine's virtual desktop (explorer /desktop) does not start under
-        # qemu here, so the windows show on the virtual display itself.
-        subprocess.run([WINE_RUN] + driver, env=env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=420)
-    except subprocess.TimeoutExpired:
-        say("The run did not end within 420 s.")
+    # Wine's virtual desktop (explorer /desktop) does not start under qemu
+    # here, so the windows show on the virtual display itself. The driver
+    # gives up after 240 s; this is for a driver that stalls itself.
+    errors = os.path.join(out, "wine-errors%s.txt" % tag)
+    if not wine(machine.prefix, driver, env, 330, errors) and time.time() - started >= 330:
+        say("The run did not end within 330 s.")
     convert_pictures(pictures)
     return journal, time.time() - started
 

@@ -18,7 +18,7 @@
 #include "resources/resource_ids.h"
 #include "system/pause.h"
 #include "system/system_info.h"
-#include "testkit/fake_outlook/fake_outlook.h"
+#include "testkit/outlook_double/fake_outlook.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
 #include "testkit/test_registry.h"
