@@ -22,11 +22,7 @@ LONG OUTLOOK_ITEMS::Restrict(const STRING& property, const STRING& condition) {
 }
 
 LONG OUTLOOK_ITEMS::RestrictByFilter(const STRING& filter) {
-    if (!folder_)
-        ThrowComError(E_POINTER);
-    DISPATCH_OBJECT all = folder_.ObjectProperty(L"Items", IID__Items);
-    if (!all)
-        ThrowComError(E_POINTER);
+    DISPATCH_OBJECT all = FolderItems(folder_);
     VARIANT_VALUE text = VARIANT_VALUE::Text(filter);
     items_ = all.ObjectMethod(L"Restrict", IID__Items, {&text.Get()});
     all.Reset();

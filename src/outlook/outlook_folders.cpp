@@ -147,3 +147,12 @@ void WalkFolders(const DISPATCH_OBJECT& folders, FOLDER_VISITOR visit, LONG item
         }
     }
 }
+
+DISPATCH_OBJECT FolderItems(const DISPATCH_OBJECT& folder) {
+    if (!folder)
+        ThrowComError(E_POINTER);
+    DISPATCH_OBJECT items = folder.ObjectProperty(L"Items", IID__Items);
+    if (!items)
+        ThrowComError(E_POINTER);
+    return items;
+}

@@ -35,6 +35,8 @@ DISPATCH_OBJECT GetMAPIfolder(OUTLOOK_FOLDER& folder, const STRING& caller);
 bool SetToDefaultFolder(OUTLOOK_FOLDER& folder, LONG folderType);
 void FillFolderFromOutlook(OUTLOOK_FOLDER& folder, LONG folderType, DISPATCH_OBJECT outlookFolder);
 STRING FolderTypeName(LONG folderType);
+// The folder's Items collection; no folder, or no collection, is E_POINTER.
+DISPATCH_OBJECT FolderItems(const DISPATCH_OBJECT& folder);
 
 typedef void (*FOLDER_VISITOR)(const STRING& storeID, const STRING& entryID, LONG extra);
 // Visits, parent before child, every folder whose default item type is

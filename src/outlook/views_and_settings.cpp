@@ -66,11 +66,7 @@ void DeleteSettingsTask() {
     } catch (...) {
     }
     try {
-        if (!tasks)
-            ThrowComError(E_POINTER);
-        DISPATCH_OBJECT items = tasks.ObjectProperty(L"Items", IID__Items);
-        if (!items)
-            ThrowComError(E_POINTER);
+        DISPATCH_OBJECT items = FolderItems(tasks);
         VARIANT_VALUE name = VARIANT_VALUE::Text(SETTINGS_NAME);
         DISPATCH_OBJECT task = items.ObjectMethod(L"Item", IID__TaskItem, {&name.Get()});
         if (task)
