@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/working_folder.h"
+#include "testkit/product_layout.h"
 #include "testkit/temp_folder.h"
 
 namespace {
@@ -16,15 +17,6 @@ STRING TemporaryFolder() {
     GetTempPathA(sizeof(buffer), buffer);
     return buffer;
 }
-
-class CURRENT_FOLDER_KEPT {
-public:
-    CURRENT_FOLDER_KEPT() : kept_(CurrentFolder()) {}
-    ~CURRENT_FOLDER_KEPT() { SetCurrentDirectoryA(kept_.c_str()); }
-
-private:
-    STRING kept_;
-};
 
 } // namespace
 
@@ -42,7 +34,7 @@ TEST(WorkingFolder, FolderHoldsItselfAndWhatIsInsideOnly) {
 }
 
 TEST(WorkingFolder, LeavesTheProductFoldersForTheTemporaryFolder) {
-    CURRENT_FOLDER_KEPT kept;
+    CURRENT_FOLDER kept;
     TEMP_FOLDER root;
     STRING program = root.File("Program");
     ASSERT_TRUE(CreateDirectoryA(program.c_str(), nullptr));
