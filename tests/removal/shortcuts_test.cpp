@@ -4,152 +4,111 @@
 #include <windows.h>
 
 #include "app/shortcuts.h"
-#include "foundation/owned_handle.h"
 #include "system/system_info.h"
+#include "testkit/product_layout.h"
 #include "testkit/shell_overrides.h"
 #include "testkit/temp_folder.h"
 #include "string_printing.h"
 
 namespace {
 
-const char* const USER_SHELL_FOLDERS =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const char* const SHELL_FOLDERS =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using STRINGS = std::vector<std::string>;
 
 // Points one shell folder at a folder of the test. The shell keeps what it
 // found under "Shell Folders" too, so both are set and both come back.
-class SHELL_FOLDER_REDIRECT {
-public:
+struct SHELL_FOLDER_REDIRECT {
     SHELL_FOLDER_REDIRECT(HKEY root, const char* name, const STRING& path)
-        : userShellFolder_(root, USER_SHELL_FOLDERS, name, path),
-          shellFolder_(root, SHELL_FOLDERS, name, path) {
+        : userShellFolder(root, EXPLORER + "User Shell Folders", name, path),
+          shellFolder(root, EXPLORER + "Shell Folders", name, path) {
         CreateDirectoryA(path.c_str(), nullptr);
     }
-
-private:
-    REGISTRY_VALUE_OVERRIDE userShellFolder_;
-    REGISTRY_VALUE_OVERRIDE shellFolder_;
+    static inline const std::string EXPLORER =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    REGISTRY_VALUE_OVERRIDE userShellFolder;
+    REGISTRY_VALUE_OVERRIDE shellFolder;
 };
 
 // The two desktops and the two Start-menu program folders, each a folder of
-// a temporary folder for the object's lifetime.
-class SHELL_FOLDERS_IN_TEMP {
-public:
-    SHELL_FOLDERS_IN_TEMP()
-        : commonDesktop_(HKEY_LOCAL_MACHINE, "Common Desktop", temp_.File("Common Desktop")),
-          userDesktop_(HKEY_CURRENT_USER, "Desktop", temp_.File("Desktop")),
-          commonPrograms_(HKEY_LOCAL_MACHINE, "Common Programs", temp_.File("Common Programs")),
-          userPrograms_(HKEY_CURRENT_USER, "Programs", temp_.File("Programs")) {}
-
-    STRING CommonDesktop() const { return temp_.File("Common Desktop"); }
-    STRING UserDesktop() const { return temp_.File("Desktop"); }
-    STRING CommonGroup() const { return temp_.File("Common Programs\\Orvalith"); }
-    STRING UserGroup() const { return temp_.File("Programs\\Orvalith"); }
-
-private:
-    TEMP_FOLDER temp_;
-    SHELL_FOLDER_REDIRECT commonDesktop_;
-    SHELL_FOLDER_REDIRECT userDesktop_;
-    SHELL_FOLDER_REDIRECT commonPrograms_;
-    SHELL_FOLDER_REDIRECT userPrograms_;
+// a temporary folder for the object's lifetime; the product's shell folders
+// are the test's own.
+struct SHELL_FOLDERS_IN_TEMP {
+    SHELL_FOLDERS_IN_TEMP() {
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY), commonDesktop);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY), userDesktop);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_PROGRAMS) + "\\Orvalith", commonGroup);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_PROGRAMS) + "\\Orvalith", userGroup);
+    }
+    TEMP_FOLDER temp;
+    const std::string commonDesktop = temp.File("Common Desktop");
+    const std::string userDesktop = temp.File("Desktop");
+    const std::string commonGroup = temp.File("Common Programs\\Orvalith");
+    const std::string userGroup = temp.File("Programs\\Orvalith");
+    SHELL_FOLDER_REDIRECT redirects[4] = {
+        {HKEY_LOCAL_MACHINE, "Common Desktop", commonDesktop},
+        {HKEY_CURRENT_USER, "Desktop", userDesktop},
+        {HKEY_LOCAL_MACHINE, "Common Programs", temp.File("Common Programs")},
+        {HKEY_CURRENT_USER, "Programs", temp.File("Programs")}};
 };
 
-const char* const DESKTOP_SHORTCUTS[] = {"Orvalith.lnk", "Uninstall Orvalith.lnk"};
-const char* const GROUP_SHORTCUTS[] = {"Orvalith.lnk", "Uninstall Orvalith.lnk",
-                                       "Orvalith Help.lnk"};
-
-bool Exists(const STRING& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void CreateFiles(const STRING& folder, std::initializer_list<const char*> names) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const char* name : names) {
-        OWNED_HANDLE file(CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        EXPECT_TRUE(file.Valid()) << folder << "\\" << name;
-    }
+void CreateFiles(const std::string& folder, const STRINGS& names) {
+    for (const std::string& name : names)
+        MakeFile(folder + "\\" + name);
 }
 
 // The names of the files in folder that are there.
-STRING_VECTOR Present(const STRING& folder, std::initializer_list<const char*> names) {
-    STRING_VECTOR present;
-    for (const char* name : names)
-        if (Exists(folder + "\\" + name))
-            present.Add(name);
-    return present;
+STRINGS Present(const std::string& folder, const STRINGS& names) {
+    return FilesLeft(folder, names);
 }
 
-STRING_VECTOR Names(std::initializer_list<const char*> names) {
-    STRING_VECTOR list;
-    for (const char* name : names)
-        list.Add(name);
-    return list;
-}
+const STRINGS ALL = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk"};
 
-TEST(Shortcuts, ShellFoldersAreTheTestsOwn) {
+TEST(Shortcuts, DesktopShortcutsGoFromBothDesktopsAndProgramGroupsFromBothStartMenus) {
+    {
+        SHELL_FOLDERS_IN_TEMP folders;
+        const STRINGS names = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk",
+                               "Other.lnk"};
+        for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
+            CreateFiles(desktop, names);
+        RemoveDesktopShortcuts();
+        // Deleting again, as the run does, changes nothing.
+        RemoveDesktopShortcuts();
+        for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
+            EXPECT_EQ(Present(desktop, names), (STRINGS{"Orvalith Help.lnk", "Other.lnk"}))
+                << desktop;
+    }
     SHELL_FOLDERS_IN_TEMP folders;
-    EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY),
-              folders.CommonDesktop());
-    EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY), folders.UserDesktop());
-    EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_PROGRAMS) + "\\Orvalith",
-              folders.CommonGroup());
-    EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_PROGRAMS) + "\\Orvalith", folders.UserGroup());
-}
-
-TEST(Shortcuts, DesktopShortcutsGoFromBothDesktops) {
-    SHELL_FOLDERS_IN_TEMP folders;
-    for (const STRING& desktop : {folders.CommonDesktop(), folders.UserDesktop()})
-        CreateFiles(desktop,
-                    {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk", "Other.lnk"});
-    RemoveDesktopShortcuts();
-    // Deleting again, as the run does, changes nothing.
-    RemoveDesktopShortcuts();
-    for (const STRING& desktop : {folders.CommonDesktop(), folders.UserDesktop()})
-        EXPECT_EQ(Present(desktop, {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk",
-                                    "Other.lnk"}),
-                  Names({"Orvalith Help.lnk", "Other.lnk"}))
-            << desktop;
-}
-
-TEST(Shortcuts, ProgramGroupsGoFromBothStartMenus) {
-    SHELL_FOLDERS_IN_TEMP folders;
-    CreateFiles(folders.CommonGroup(),
-                {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk"});
-    CreateFiles(folders.UserGroup(),
-                {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk"});
-    CreateFiles(folders.UserDesktop(), {"Orvalith.lnk", "Uninstall Orvalith.lnk"});
-    CreateFiles(folders.CommonDesktop(), {"Orvalith.lnk"});
+    CreateFiles(folders.commonGroup, ALL);
+    CreateFiles(folders.userGroup, ALL);
+    CreateFiles(folders.userDesktop, {"Orvalith.lnk", "Uninstall Orvalith.lnk"});
+    CreateFiles(folders.commonDesktop, {"Orvalith.lnk"});
 
     EXPECT_TRUE(RemoveShortcuts());
-    EXPECT_FALSE(Exists(folders.CommonGroup()));
-    EXPECT_FALSE(Exists(folders.UserGroup()));
-    EXPECT_EQ(Present(folders.UserDesktop(), {"Orvalith.lnk", "Uninstall Orvalith.lnk"}),
-              STRING_VECTOR());
+    EXPECT_FALSE(Exists(folders.commonGroup));
+    EXPECT_FALSE(Exists(folders.userGroup));
+    EXPECT_EQ(Present(folders.userDesktop, ALL), STRINGS());
     // The all-users desktop is RemoveDesktopShortcuts' part.
-    EXPECT_TRUE(Exists(folders.CommonDesktop() + "\\Orvalith.lnk"));
+    EXPECT_TRUE(Exists(folders.commonDesktop + "\\Orvalith.lnk"));
     // Nothing left to remove.
     EXPECT_FALSE(RemoveShortcuts());
 }
 
 TEST(Shortcuts, GroupHoldingAForeignFileKeepsItsFolder) {
     SHELL_FOLDERS_IN_TEMP folders;
-    CreateFiles(folders.CommonGroup(),
+    CreateFiles(folders.commonGroup,
                 {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk", "Readme.txt"});
-    CreateFiles(folders.UserGroup(), {"Orvalith.lnk"});
+    CreateFiles(folders.userGroup, {"Orvalith.lnk"});
     // The user's group went: that is enough for the answer.
     EXPECT_TRUE(RemoveShortcuts());
-    EXPECT_FALSE(Exists(folders.UserGroup()));
-    EXPECT_EQ(Present(folders.CommonGroup(), {"Orvalith.lnk", "Uninstall Orvalith.lnk",
-                                              "Orvalith Help.lnk", "Readme.txt"}),
-              Names({"Readme.txt"}));
+    EXPECT_FALSE(Exists(folders.userGroup));
+    EXPECT_EQ(Present(folders.commonGroup, {"Orvalith.lnk", "Uninstall Orvalith.lnk",
+                                            "Orvalith Help.lnk", "Readme.txt"}),
+              STRINGS{"Readme.txt"});
 
-    CreateFiles(folders.UserGroup(), {"Orvalith Help.lnk", "Mine.lnk"});
+    CreateFiles(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"});
     EXPECT_FALSE(RemoveShortcuts());
     EXPECT_FALSE(RemoveProgramGroup(CSIDL_PROGRAMS));
-    EXPECT_EQ(Present(folders.UserGroup(), {"Orvalith Help.lnk", "Mine.lnk"}), Names({"Mine.lnk"}));
-    EXPECT_TRUE(Exists(folders.CommonGroup() + "\\Readme.txt"));
+    EXPECT_EQ(Present(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"}), STRINGS{"Mine.lnk"});
+    EXPECT_TRUE(Exists(folders.commonGroup + "\\Readme.txt"));
 }
 
 } // namespace
