@@ -18,6 +18,9 @@ extern const char* const ADDIN_NAME;
 extern const char* const ADDIN_DISPLAY_NAME;
 extern const char* const UNINSTALL_TITLE;
 
+// Creates a new file with a little content; reports a failure to the test.
+void CreateTestFile(const std::string& path);
+
 // A click-once store of the current user for the object's lifetime: its keys
 // and a manifests folder below a temporary LOCALAPPDATA.
 class CLICKONCE_STORE {
@@ -29,13 +32,15 @@ public:
     void SetRandomString(const char* randomString);
     void AddMark(const std::string& name, const std::string& identity);
     void AddComponent(const std::string& name, const std::string& identity);
-    std::string ManifestPath(const std::string& name) const;
-    // Creates folder + "\" + name + ".manifest", with a little content.
-    void AddManifest(const std::string& name);
-    bool HasManifest(const std::string& name) const;
-    // The manifests folder of the default random string.
-    std::string ManifestsFolder() const;
-    const TEMP_FOLDER& LocalAppData() const { return localAppData_; }
+    // The manifests folder of the default random string, and a manifest in it.
+    std::string ManifestsFolder() const {
+        return localAppData_.Path() + "\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.TUV\\manifests";
+    }
+    std::string ManifestPath(const std::string& name) const {
+        return ManifestsFolder() + "\\" + name + ".manifest";
+    }
+    void AddManifest(const std::string& name) { CreateTestFile(ManifestPath(name)); }
+    bool HasManifest(const std::string& name) const { return FileExists(ManifestPath(name)); }
 
 private:
     TEMPORARY_KEY key_;
@@ -54,25 +59,31 @@ public:
 
     const std::string& Name() const { return name_; }
     std::string Path() const;
-    void SetCommand(HKEY root, const std::string& command);
-    bool Present() const;
+    void SetCommand(HKEY root, const std::string& command) {
+        SetRegString(root, Path(), "UninstallString", command);
+    }
+    bool Present() const { return RegKeyPresent(HKEY_CURRENT_USER, Path()); }
 
 private:
     std::string name_;
 };
 
 // The stand-in uninstaller beside the test program.
-std::string FakeUninstallerPath();
+inline std::string FakeUninstallerPath() {
+    return ThisProgramFolder() + "\\fake_addin_uninstaller.exe";
+}
 
 // For the object's lifetime, the stand-in uninstaller journals its starts to
 // a temporary file.
 class UNINSTALLER_JOURNAL {
 public:
-    UNINSTALLER_JOURNAL();
+    UNINSTALLER_JOURNAL() : environment_("ORVALITH_FAKE_UNINSTALLER_JOURNAL", File()) {}
     // One line per start: the program's file, a tab, its parameters.
-    std::vector<std::string> Starts() const;
+    std::vector<std::string> Starts() const { return SplitLines(ReadWholeFile(File())); }
 
 private:
+    std::string File() const { return folder_.File("journal.txt"); }
+
     TEMP_FOLDER folder_;
     ENVIRONMENT_OVERRIDE environment_;
 };
@@ -87,13 +98,9 @@ public:
     FOREIGN_DIALOG_CLOSER(const FOREIGN_DIALOG_CLOSER&) = delete;
     FOREIGN_DIALOG_CLOSER& operator=(const FOREIGN_DIALOG_CLOSER&) = delete;
 
-    // How many it has closed.
-    LONG Closed() const { return closed_; }
-
 private:
     static DWORD WINAPI Run(void* self);
 
     OWNED_HANDLE stop_;
     OWNED_HANDLE thread_;
-    volatile LONG closed_ = 0;
 };

@@ -9,32 +9,28 @@
 
 namespace {
 
-const UINT ICON_MASK = MB_ICONMASK;
+UINT Icon(const SHOWN_MESSAGE& shown) {
+    return shown.type & MB_ICONMASK;
+}
 
-TEST(ShellExecuteAndWait, ReturnsTheExitCodeOfTheProgramItStarted) {
+TEST(ShellExecuteAndWait, ReturnsTheExitCodeOrNamesAMissingProgramInFull) {
+    VERSION_GUARD xp(5, 1);
     SCRIPTED_PRESENTER presenter;
     DWORD exitCode = 7;
     EXPECT_TRUE(ShellExecuteAndWait(nullptr, FakeUninstallerPath(), "/exit 1603", exitCode,
                                     ADDIN_DISPLAY_NAME, UNINSTALL_TITLE));
     EXPECT_EQ(exitCode, 1603u);
     EXPECT_TRUE(presenter.Shown().empty());
-}
 
-TEST(ShellExecuteAndWait, AMissingProgramIsNamedInFullInTheWarning) {
-    VERSION_GUARD xp(5, 1);
-    SCRIPTED_PRESENTER presenter;
     FOREIGN_DIALOG_CLOSER closer;
     TEMP_FOLDER folder;
     STRING missing = folder.File("Remover.exe");
-
-    DWORD exitCode = 7;
+    exitCode = 7;
     EXPECT_FALSE(
         ShellExecuteAndWait(nullptr, missing, "/x", exitCode, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE));
-    EXPECT_EQ(exitCode, 7u);
     ASSERT_EQ(presenter.Shown().size(), 1u);
     EXPECT_EQ(presenter.Shown()[0].text, "Orvalith Uninstall can't find " + missing + ".");
-    EXPECT_EQ(presenter.Shown()[0].type & ICON_MASK, static_cast<UINT>(MB_ICONEXCLAMATION));
-
+    EXPECT_EQ(Icon(presenter.Shown()[0]), static_cast<UINT>(MB_ICONEXCLAMATION));
     // Without both names the failure is only answered, never shown.
     EXPECT_FALSE(ShellExecuteAndWait(nullptr, missing, "", exitCode, ADDIN_DISPLAY_NAME, nullptr));
     EXPECT_FALSE(ShellExecuteAndWait(nullptr, missing, "", exitCode, nullptr, UNINSTALL_TITLE));
@@ -44,42 +40,41 @@ TEST(ShellExecuteAndWait, AMissingProgramIsNamedInFullInTheWarning) {
 
 TEST(ShowLaunchError, EachFailureCodeHasItsWordsWithEveryPlaceholderFilled) {
     VERSION_GUARD xp(5, 1);
-    const STRING app = "Add-In";
-    const STRING file = "C:\\Tools\\Remover.exe";
-    const STRING target = "Uninstall";
-    struct CASE {
-        DWORD code;
-        const char* start;
-    } cases[] = {
-        {0, "Your computer doesn't have sufficient resources available for Add-In to proceed."},
-        {SE_ERR_OOM, "Your computer doesn't have sufficient resources available for Add-In"},
-        {SE_ERR_FNF, "Uninstall can't find C:\\Tools\\Remover.exe."},
-        {SE_ERR_PNF, "Uninstall can't find C:\\Tools\\Remover.exe."},
+    const char* const resources =
+        "Your computer doesn't have sufficient resources available for Add-In";
+    const char* const notFound = "Uninstall can't find C:\\Tools\\Remover.exe.";
+    const char* const noAssociation = "Add-In cannot proceed because Uninstall does not appear";
+    const char* const unexpected = "Add-In cannot proceed because an unexpected error occurred";
+    const std::pair<DWORD, std::string> cases[] = {
+        {0, std::string(resources) + " to proceed."},
+        {SE_ERR_OOM, resources},
+        {SE_ERR_FNF, notFound},
+        {SE_ERR_PNF, notFound},
         {SE_ERR_ACCESSDENIED,
          "The operating system denied access to either C:\\Tools\\Remover.exe"},
         {SE_ERR_SHARE, "Add-In cannot proceed because another user or another program is "
                        "accessing C:\\Tools\\Remover.exe."},
-        {SE_ERR_ASSOCINCOMPLETE, "Add-In cannot proceed because Uninstall does not appear"},
-        {SE_ERR_NOASSOC, "Add-In cannot proceed because Uninstall does not appear"},
-        {1, "Add-In cannot proceed because an unexpected error occurred trying to start up "
-            "Uninstall. You could try rebooting your computer. Failing that, you may need to "
-            "reinstall Uninstall."},
-        {32, "Add-In cannot proceed because an unexpected error occurred"},
-        {static_cast<DWORD>(-5), "Add-In cannot proceed because an unexpected error occurred"},
+        {SE_ERR_ASSOCINCOMPLETE, noAssociation},
+        {SE_ERR_NOASSOC, noAssociation},
+        {1, std::string(unexpected) + " trying to start up Uninstall. You could try rebooting "
+                                      "your computer. Failing that, you may need to reinstall "
+                                      "Uninstall."},
+        {32, unexpected},
+        {static_cast<DWORD>(-5), unexpected},
     };
-    for (const CASE& c : cases) {
+    for (const auto& [code, start] : cases) {
         SCRIPTED_PRESENTER presenter;
-        ShowLaunchError(app, file, target, c.code);
-        ASSERT_EQ(presenter.Shown().size(), 1u) << c.code;
+        ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", code);
+        ASSERT_EQ(presenter.Shown().size(), 1u) << code;
         const STRING& text = presenter.Shown()[0].text;
-        EXPECT_EQ(text.find(c.start), 0u) << c.code << ": " << text;
-        EXPECT_EQ(text.find('<'), STRING::npos) << c.code << ": " << text;
-        EXPECT_EQ(presenter.Shown()[0].type & ICON_MASK, static_cast<UINT>(MB_ICONEXCLAMATION));
+        EXPECT_EQ(text.find(start), 0u) << code << ": " << text;
+        EXPECT_EQ(text.find('<'), STRING::npos) << code << ": " << text;
+        EXPECT_EQ(Icon(presenter.Shown()[0]), static_cast<UINT>(MB_ICONEXCLAMATION));
     }
-
+    // Above 32 the shell reports success: nothing is shown.
     SCRIPTED_PRESENTER presenter;
-    ShowLaunchError(app, file, target, 33);
-    ShowLaunchError(app, file, target, ERROR_FILE_NOT_FOUND + 1000);
+    ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", 33);
+    ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", ERROR_FILE_NOT_FOUND + 1000);
     EXPECT_TRUE(presenter.Shown().empty());
 }
 
