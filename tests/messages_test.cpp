@@ -7,6 +7,7 @@
 #include "foundation/messages.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
+#include "testkit/test_window.h"
 #include "testkit/version_guard.h"
 
 namespace {
@@ -38,12 +39,14 @@ TEST(Messages, ClassicBoxJoinsMainInstructionAndDetail) {
         {"# ", "", MB_ICONHAND},
         {"?x", "", MB_ICONQUESTION},
     };
-    const std::tuple<DWORD, DWORD, UINT> situations[] = {{5, 1, MB_YESNO},
-                                                         {6, 1, MB_YESNO},
-                                                         {10, 0, MB_YESNO},
-                                                         {6, 0, MB_YESNO | MB_DEFBUTTON2},
-                                                         {6, 0, MB_ABORTRETRYIGNORE},
-                                                         {6, 0, MB_CANCELTRYCONTINUE}};
+    const std::tuple<DWORD, DWORD, UINT> situations[] = {
+        {5, 1, MB_YESNO},
+        {6, 1, MB_YESNO},
+        {10, 0, MB_YESNO},
+        {6, 0, MB_YESNO | MB_DEFBUTTON2},
+        {6, 0, MB_ABORTRETRYIGNORE},
+        {6, 0, MB_CANCELTRYCONTINUE},
+    };
     for (auto [major, minor, type] : situations) {
         for (auto [text, joined, icon] : cases) {
             SHOWN_MESSAGE shown = ShowOne(text, type, major, minor, IDNO);
@@ -55,7 +58,7 @@ TEST(Messages, ClassicBoxJoinsMainInstructionAndDetail) {
     }
 }
 
-TEST(Messages, TaskDialogOnVersion6_0) {
+TEST(Messages, TaskDialogOnVersion6_0UnlessItFails) {
     // A null main instruction: the text has none.
     const std::tuple<const char*, UINT, PCWSTR, const char*, const char*, int> cases[] = {
         {"# Main:~\nDetail", MB_OK, TD_ERROR_ICON, "Main", "Detail", TDCBF_OK_BUTTON},
@@ -81,24 +84,22 @@ TEST(Messages, TaskDialogOnVersion6_0) {
             << text;
     }
     SHOWN_MESSAGE shown = ShowOne("? Sure?", MB_YESNO, 6, 0, IDYES);
-    EXPECT_TRUE(shown.questionIcon);
-    EXPECT_EQ(shown.content, "Sure?");
-    EXPECT_EQ(shown.buttons, TDCBF_YES_BUTTON | TDCBF_NO_BUTTON);
+    EXPECT_EQ(std::make_tuple(shown.questionIcon, shown.content, shown.buttons),
+              std::make_tuple(true, STRING("Sure?"), TDCBF_YES_BUTTON | TDCBF_NO_BUTTON));
 
     SetMessageTitleId(-1);
     EXPECT_EQ(ShowOne("i Untitled", MB_OK, 6, 0).title, "");
     SetMessageTitleId(14);
-}
 
-TEST(Messages, FailedTaskDialogFallsBackToTheClassicBox) {
+    // Without comctl32 6 the classic box shows instead.
     VERSION_GUARD version(6, 0);
     SCRIPTED_PRESENTER presenter;
     presenter.FailTaskDialogs();
     presenter.Answer(IDNO);
     EXPECT_EQ(ShowMessage("? Main:~Detail", MB_YESNO), IDNO);
     ASSERT_EQ(presenter.Shown().size(), 1u);
-    EXPECT_EQ(presenter.Shown()[0].form, FORM_CLASSIC);
-    EXPECT_EQ(presenter.Shown()[0].text, "Main. Detail");
+    EXPECT_EQ(std::make_pair(presenter.Shown()[0].form, presenter.Shown()[0].text),
+              std::make_pair(FORM_CLASSIC, STRING("Main. Detail")));
 }
 
 namespace {
@@ -115,7 +116,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 TEST(Messages, OkMessagesAreLoggedBeforeShowingAndReplaceTheFirstPlaceholderOnly) {
     VERSION_GUARD version(6, 1);
     TEMP_FOLDER folder;
-    STRING path = folder.File("messages.log");
+    const STRING path = folder.File("messages.log");
     ASSERT_TRUE(Log.Open(path));
     SCRIPTED_PRESENTER presenter;
     presenter.WatchFile(path);
@@ -133,20 +134,13 @@ TEST(Messages, OkMessagesAreLoggedBeforeShowingAndReplaceTheFirstPlaceholderOnly
 }
 
 TEST(Messages, PumpPendingMessagesEmptiesTheQueue) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = CountingProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "OrvalithPumpTest";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowA("OrvalithPumpTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(window, nullptr);
+    TEST_WINDOW window("OrvalithPumpTest", "", HWND_MESSAGE, CountingProc);
+    ASSERT_NE(window.Get(), nullptr);
     dispatched = 0;
     for (int i = 0; i < 5; ++i)
-        PostMessageA(window, WM_APP, 0, 0);
+        PostMessageA(window.Get(), WM_APP, 0, 0);
     PumpPendingMessages();
     EXPECT_EQ(dispatched, 5);
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
-    DestroyWindow(window);
 }
