@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 #include <cstdio>
+#include <tuple>
 
 #include "foundation/registry.h"
 #include "testkit/test_registry.h"
@@ -12,41 +13,43 @@ const HKEY HKCU = HKEY_CURRENT_USER;
 
 TEST(RegistryTest, ReadAtGivesTheDefaultForMissingOutOfBoundsAndOverlongValues) {
     SCRATCH_KEY scratch;
-    const std::string key = scratch.Path();
+    const char* const key = scratch.Path().c_str();
     const std::string missingKey = scratch.Sub("Missing");
     EXPECT_EQ(7u, ReadDwordAt(HKCU, missingKey.c_str(), "V", 7));
-    EXPECT_EQ(7u, ReadDwordAt(HKCU, key.c_str(), "Missing", 7));
+    EXPECT_EQ(7u, ReadDwordAt(HKCU, key, "Missing", 7));
     EXPECT_EQ("dflt", ReadStringAt(HKCU, missingKey.c_str(), "V", "dflt"));
-    EXPECT_EQ("dflt", ReadStringAt(HKCU, key.c_str(), "Missing", "dflt"));
+    EXPECT_EQ("dflt", ReadStringAt(HKCU, key, "Missing", "dflt"));
     // More than four bytes cannot be read as a number.
     SetRegString(HKCU, key, "Text", "12345678");
-    EXPECT_EQ(7u, ReadDwordAt(HKCU, key.c_str(), "Text", 7));
+    EXPECT_EQ(7u, ReadDwordAt(HKCU, key, "Text", 7));
     // Any type reads as text, up to the first NUL.
     SetRegDword(HKCU, key, "Dword", 0x00434241);
-    EXPECT_EQ("ABC", ReadStringAt(HKCU, key.c_str(), "Dword"));
+    EXPECT_EQ("ABC", ReadStringAt(HKCU, key, "Dword"));
     SetRegString(HKCU, key, "Empty", "");
-    EXPECT_EQ("", ReadStringAt(HKCU, key.c_str(), "Empty", "dflt"));
-    // Exactly the buffer's size and no NUL: the text ends with the data.
-    const std::string full(10000, 'x');
-    SetRegBinary(HKCU, key, "FullBinary", full);
-    EXPECT_EQ(full, ReadStringAt(HKCU, key.c_str(), "FullBinary"));
-    // One byte too many: the default, not a cut-off text.
+    EXPECT_EQ("", ReadStringAt(HKCU, key, "Empty", "dflt"));
+    // Exactly the buffer's size and no NUL: the text ends with the data. One
+    // byte more: the default, not a cut-off text.
+    SetRegBinary(HKCU, key, "FullBinary", std::string(10000, 'x'));
+    EXPECT_EQ(std::string(10000, 'x'), ReadStringAt(HKCU, key, "FullBinary"));
     SetRegBinary(HKCU, key, "TooLong", std::string(10001, 'z'));
-    EXPECT_EQ("dflt", ReadStringAt(HKCU, key.c_str(), "TooLong", "dflt"));
+    EXPECT_EQ("dflt", ReadStringAt(HKCU, key, "TooLong", "dflt"));
 
-    auto read = [&](DWORD value, DWORD min, DWORD max) {
+    // Both bounds 0 test nothing; min 0 is no lower bound; the last two would
+    // fail a signed comparison.
+    const std::tuple<DWORD, DWORD, DWORD, DWORD> bounded[] = {
+        {0xFFFFFFFF, 0, 0, 0xFFFFFFFF},
+        {0, 1, 5, 7},
+        {6, 1, 5, 7},
+        {1, 1, 5, 1},
+        {5, 1, 5, 5},
+        {0, 0, 5, 0},
+        {0x80000000, 1, 0xFFFFFFFF, 0x80000000},
+        {0xFFFFFFFF, 0, 0x7FFFFFFF, 7}};
+    for (auto [value, min, max, read] : bounded) {
         SetRegDword(HKCU, key, "V", value);
-        return ReadDwordAt(HKCU, key.c_str(), "V", 7, min, max);
-    };
-    EXPECT_EQ(0xFFFFFFFFu, read(0xFFFFFFFF, 0, 0)); // both bounds 0 test nothing
-    EXPECT_EQ(7u, read(0, 1, 5));
-    EXPECT_EQ(7u, read(6, 1, 5));
-    EXPECT_EQ(1u, read(1, 1, 5));
-    EXPECT_EQ(5u, read(5, 1, 5));
-    EXPECT_EQ(0u, read(0, 0, 5)); // min 0 is no lower bound
-    // Signed comparison would take these for negative numbers.
-    EXPECT_EQ(0x80000000u, read(0x80000000, 1, 0xFFFFFFFF));
-    EXPECT_EQ(7u, read(0xFFFFFFFF, 0, 0x7FFFFFFF));
+        EXPECT_EQ(read, ReadDwordAt(HKCU, key, "V", 7, min, max))
+            << value << " " << min << " " << max;
+    }
 }
 
 TEST(RegistryTest, KeyObjectReadsWritesEnumeratesAndClosesTheKeyItReplaces) {
@@ -87,7 +90,22 @@ TEST(RegistryTest, KeyObjectReadsWritesEnumeratesAndClosesTheKeyItReplaces) {
     EXPECT_FALSE(stillOpen(second));
 }
 
-TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShould) {
+// Gives the key the DACL (an empty one grants nobody anything, none grants
+// everyone everything).
+LONG SetDacl(const std::string& path, PACL acl) {
+    HKEY raw = nullptr;
+    LONG rc = RegOpenKeyExA(HKCU, path.c_str(), 0, WRITE_DAC, &raw);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    rc = RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
+    RegCloseKey(raw);
+    return rc;
+}
+
+TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShouldAndReportWhatTheyCannotOpen) {
     SCRATCH_KEY scratch;
     const std::string deep = scratch.Sub("New\\Deeper");
     EXPECT_TRUE(WriteDwordAt(HKCU, deep.c_str(), "Flag", 0xFFFFFFFF));
@@ -113,59 +131,28 @@ TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShould) {
     for (const char* subkey : {"", static_cast<const char*>(nullptr), "\\"})
         EXPECT_FALSE(DeleteKeyTree(root.Handle(), subkey)) << (subkey ? subkey : "null");
     EXPECT_TRUE(RegKeyPresent(HKCU, deep));
-}
 
-// Gives the key an empty DACL, which grants nobody anything, and reports
-// whether the registry then refuses a read-write open (Wine may not enforce it).
-bool LockKey(const std::string& path) {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKCU, path.c_str(), 0, WRITE_DAC, &raw) != ERROR_SUCCESS)
-        return false;
-    SECURITY_DESCRIPTOR descriptor;
-    ACL acl;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    InitializeAcl(&acl, sizeof acl, ACL_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE);
-    LONG rc = RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
-    RegCloseKey(raw);
-    if (rc != ERROR_SUCCESS)
-        return false;
-    if (RegOpenKeyExA(HKCU, path.c_str(), 0, KEY_READ | KEY_WRITE, &raw) == ERROR_SUCCESS) {
-        RegCloseKey(raw);
-        return false;
-    }
-    return true;
-}
-
-// Gives the key back a DACL that lets everyone do everything, so that the
-// scratch key can be cleaned up.
-void UnlockKey(const std::string& path) {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExA(HKCU, path.c_str(), 0, WRITE_DAC, &raw) != ERROR_SUCCESS)
-        return;
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
-    RegCloseKey(raw);
-}
-
-TEST(RegistryTest, DeleteKeyTreeReportsAKeyItCannotOpenAsAFailure) {
-    SCRATCH_KEY scratch;
     // A root that is no key at all: the open fails with something other than
     // "not found", so nothing is known to be gone.
     EXPECT_FALSE(DeleteKeyTree(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234)), "Tree"));
-
     const std::string locked = scratch.Sub("Locked");
     SetRegString(HKCU, locked + "\\Child", "V", "x");
-    if (LockKey(locked)) {
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    HKEY raw = nullptr;
+    bool enforced =
+        SetDacl(locked, &empty) == ERROR_SUCCESS &&
+        RegOpenKeyExA(HKCU, locked.c_str(), 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS;
+    if (raw)
+        RegCloseKey(raw);
+    if (enforced) {
         EXPECT_FALSE(DeleteKeyTree(HKCU, locked.c_str()));
-        UnlockKey(locked);
+        SetDacl(locked, nullptr);
         EXPECT_TRUE(RegKeyPresent(HKCU, locked + "\\Child"));
     } else {
         // Wine does not enforce a key's DACL: the key opens and goes.
         std::printf("note: the registry does not enforce RegSetKeySecurity here\n");
-        UnlockKey(locked);
+        SetDacl(locked, nullptr);
         EXPECT_TRUE(DeleteKeyTree(HKCU, locked.c_str()));
         EXPECT_FALSE(RegKeyPresent(HKCU, locked));
     }
@@ -180,20 +167,22 @@ TEST(RegistryTest, FindSubkeysByValue) {
     SetRegBinary(HKCU, parent + "\\D-Binary", "DisplayName", "Brindlecove");
     SetRegBinary(HKCU, parent + "\\E-BinaryNul", "DisplayName", std::string("Helper\0Tail", 11));
     SetRegString(HKCU, parent + "\\F-Other", "DisplayName", "Orvalith Tools");
-    auto findOne = [&](const char* pattern, int mode, bool ignoreCase) {
-        return FindSubkeyByValue(HKCU, parent.c_str(), "DisplayName", pattern, mode, ignoreCase);
+    // Binary data without a NUL ends with the data; with one, at the NUL. Both
+    // C and F begin with "orvalith": enumeration runs in name order. Missing
+    // and empty values never match, not even the empty pattern.
+    const std::tuple<const char*, int, bool, const char*> cases[] = {
+        {"orvalith FOR outlook", MATCH_EQUALS, true, "C-Product"},
+        {"orvalith for outlook", MATCH_EQUALS, false, ""},
+        {"brindlecove", MATCH_EQUALS, true, "D-Binary"},
+        {"Helper", MATCH_EQUALS, false, "E-BinaryNul"},
+        {"Tail", MATCH_CONTAINS, true, ""},
+        {"orvalith", MATCH_BEGINS, true, "C-Product"},
+        {"", MATCH_EQUALS, true, ""},
     };
-
-    EXPECT_EQ("C-Product", findOne("orvalith FOR outlook", MATCH_EQUALS, true));
-    EXPECT_EQ("", findOne("orvalith for outlook", MATCH_EQUALS, false));
-    // Binary data without a NUL ends with the data; with one, at the NUL.
-    EXPECT_EQ("D-Binary", findOne("brindlecove", MATCH_EQUALS, true));
-    EXPECT_EQ("E-BinaryNul", findOne("Helper", MATCH_EQUALS, false));
-    EXPECT_EQ("", findOne("Tail", MATCH_CONTAINS, true));
-    // Both C and F begin so; enumeration runs in name order.
-    EXPECT_EQ("C-Product", findOne("orvalith", MATCH_BEGINS, true));
-    // Missing and empty values never match, not even the empty pattern.
-    EXPECT_EQ("", findOne("", MATCH_EQUALS, true));
+    for (auto [pattern, mode, ignoreCase, found] : cases)
+        EXPECT_EQ(found,
+                  FindSubkeyByValue(HKCU, parent.c_str(), "DisplayName", pattern, mode, ignoreCase))
+            << pattern;
     EXPECT_EQ("", FindSubkeyByValue(HKCU, scratch.Sub("Missing").c_str(), "DisplayName", "o",
                                     MATCH_CONTAINS, true));
 
