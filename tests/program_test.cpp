@@ -148,64 +148,58 @@ TEST_F(ProgramResourcesTest, ProgressDialogHasItsLayoutAndStartingState) {
     }
 }
 
-const char* const CANNOT_COMMUNICATE = "Orvalith is unable to communicate with Microsoft Outlook.";
-const char* const UNSUCCESSFUL = "Orvalith Uninstall was unsuccessful.";
-
-// Waits for a classic message box of child (the progress dialog may be
-// showing beside it), checks how its text starts and answers OK.
-void AnswerMessage(const CHILD_PROCESS& child, const std::string& start) {
-    SHOWN_DIALOG message;
-    PollUntil(
-        [&] {
-            for (HWND window : TopLevelWindowsOf(child.Id(), "#32770")) {
-                SHOWN_DIALOG dialog;
-                dialog.window = window;
-                dialog.controls = DialogControls(window);
-                if (dialog.IsClassicMessageBox()) {
-                    message = dialog;
-                    return true;
-                }
-            }
-            return child.HasExited();
-        },
-        PROGRAM_TIMEOUT_MS);
-    ASSERT_TRUE(message.window) << "no message came before: " << start;
-    std::vector<std::string> texts = message.StaticTexts();
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(start, texts.back().substr(0, start.size()));
-    AnswerDialog(message.window, IDOK);
-    PollUntil([&] { return !IsWindow(message.window); }, PROGRAM_TIMEOUT_MS);
-}
-
 // Without an Outlook to talk to, the uninstall stops with Outlook's message
-// and then its own.
+// and then its own. Each is a classic message box of child (the progress
+// dialog may be showing beside it); its text is checked and answered OK.
 void AnswerOutlookUnreachable(const CHILD_PROCESS& child) {
-    AnswerMessage(child, CANNOT_COMMUNICATE);
-    AnswerMessage(child, UNSUCCESSFUL);
+    for (const std::string start : {"Orvalith is unable to communicate with Microsoft Outlook.",
+                                    "Orvalith Uninstall was unsuccessful."}) {
+        SHOWN_DIALOG message;
+        PollUntil(
+            [&] {
+                for (HWND window : TopLevelWindowsOf(child.Id(), "#32770")) {
+                    message.window = window;
+                    message.controls = DialogControls(window);
+                    if (message.IsClassicMessageBox())
+                        return true;
+                }
+                message = SHOWN_DIALOG();
+                return child.HasExited();
+            },
+            PROGRAM_TIMEOUT_MS);
+        ASSERT_TRUE(message.window) << "no message came before: " << start;
+        std::vector<std::string> texts = message.StaticTexts();
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(start, texts.back().substr(0, start.size()));
+        AnswerDialog(message.window, IDOK);
+        PollUntil([&] { return !IsWindow(message.window); }, PROGRAM_TIMEOUT_MS);
+    }
 }
 
-// Every run gets a stand-in browser and no log unless a test names one.
+// Every run gets a stand-in browser and no log unless a test names one; one
+// run names a log, the other a working folder that stays empty.
 TEST(ProgramRun, PartialRunAsksNothingOpensNoPageAndLogsOnlyWhenAsked) {
     RUN_ENVIRONMENT environment;
     ASSERT_EQ("", environment.Problem());
-    TEMP_FOLDER folder;
-    {
-        ENVIRONMENT_OVERRIDE log("ORVALITH_UNINSTALL_LOG", folder.File("uninstall.log"));
+    for (bool logged : {true, false}) {
+        TEMP_FOLDER folder;
+        std::unique_ptr<ENVIRONMENT_OVERRIDE> log;
+        if (logged)
+            log = std::make_unique<ENVIRONMENT_OVERRIDE>("ORVALITH_UNINSTALL_LOG",
+                                                         folder.File("uninstall.log"));
         CHILD_PROCESS child;
-        StartProduct(child, "/PartialOK");
+        StartProduct(child, "/PartialOK", logged ? "" : folder.Path());
         // The first message is Outlook's: a question would have come first.
         AnswerOutlookUnreachable(child);
         ExpectExitsWithZero(child);
-        std::string logText = ReadWholeFile(folder.File("uninstall.log"));
-        EXPECT_TRUE(Contains(logText, "partial 1")) << logText;
-        EXPECT_TRUE(environment.OpenedPages(NO_PAGE_WAIT_MS).empty());
+        if (logged) {
+            std::string logText = ReadWholeFile(folder.File("uninstall.log"));
+            EXPECT_TRUE(Contains(logText, "partial 1")) << logText;
+            EXPECT_TRUE(environment.OpenedPages(NO_PAGE_WAIT_MS).empty());
+        } else {
+            EXPECT_EQ(std::vector<std::string>{}, FilesIn(folder.Path()));
+        }
     }
-    TEMP_FOLDER workFolder;
-    CHILD_PROCESS child;
-    StartProduct(child, "/PartialOK", workFolder.Path());
-    AnswerOutlookUnreachable(child);
-    ExpectExitsWithZero(child);
-    EXPECT_EQ(std::vector<std::string>{}, FilesIn(workFolder.Path()));
 }
 
 // A classic Yes/No question by default, a task dialog on Vista; No ends the
