@@ -1,6 +1,6 @@
 // The files that the product's setup puts below the program folder, written
 // out here on their own so that a wrong name in the removal shows as a file
-// left over, and small helpers for laying them out on disk.
+// left over; and the means to lay them out on disk and to find what is left.
 #pragma once
 
 #include <algorithm>
