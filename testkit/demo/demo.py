@@ -455,6 +455,7 @@ def file_entries(prefix):
 WINE_NOISE = [r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager",
               r"HKEY_LOCAL_MACHINE\Software\Wine", r"HKEY_CURRENT_USER\Software\Wine\Explorer",
               r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Perflib",
+              r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\NetworkCards",
               r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer",
               r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Explorer",
               r"HKEY_CURRENT_USER\Volatile Environment",

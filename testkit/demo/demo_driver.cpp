@@ -489,6 +489,9 @@ private:
 
     void SampleProgress(HWND dialog) {
         std::string fields = ProgressFields(dialog);
+        // A dialog that went away while it was read reads as blank rows.
+        if (!IsWindow(dialog) || !IsProgressDialog(WindowText(dialog)))
+            return;
         if (fields == lastProgress_)
             return;
         lastProgress_ = fields;
