@@ -6,11 +6,13 @@ person would answer, and the report of what the run showed and changed.
   demo.py run --build DIR --out DIR [--scenario NAME]   run and print the report
   demo.py scenario NAME --build DIR --out DIR           run and check (a test)
 
-Every run works on a fresh copy of one pristine prefix kept in the build
-folder; the output folder gets the machine, the journals, the log, the
-pictures and report.txt.
+Every run works on a fresh copy of a seeded machine kept in the build folder
+(a pristine prefix with the scenario's registry, seeded once for all the
+scenarios that share it); the output folder gets the machine, the journals,
+the log, the pictures and report.txt.
 """
 import argparse
+import fcntl
 import hashlib
 import json
 import os
@@ -115,7 +117,8 @@ SCENARIOS = {
                           about="a calendar entry hits a synchronisation conflict: message 34"),
     "windows_vista": dict(answers="Yes", windows="vista",
                           about="Windows 6.0: the question comes as a task dialog"),
-    "second_run": dict(answers="Yes", runs=2, about="a second run right after a full one"),
+    "second_run": dict(answers="Yes", runs=2, first_run_as="full_yes",
+                       about="a second run right after a full one"),
 }
 
 
@@ -128,7 +131,7 @@ def find_built(build, name):
     found = []
     for folder, dirs, files in os.walk(build):
         dirs[:] = [d for d in dirs if d not in ("drive_c", "CMakeFiles", "googletest") and
-                   not d.startswith(("demo", "e2e-pristine", "scenarios", "wine-prefix"))]
+                   not d.startswith(("demo", "e2e-", "scenarios", "wine-"))]
         found += [os.path.join(folder, f) for f in files if f.lower() == name.lower()]
     return min(found, key=len) if found else None
 
@@ -194,9 +197,9 @@ def user_name(prefix):
 # --- the machine ----------------------------------------------------------
 
 class MACHINE:
-    def __init__(self, prefix):
+    def __init__(self, prefix, user):
         self.prefix = prefix
-        self.user = user_name(prefix)
+        self.user = user
         self.footprint = []  # (kind, name, fate, why)
 
     def unix(self, win_path):
@@ -234,17 +237,9 @@ def make_machine(build, out, scenario):
         stop_wine(prefix)
         shutil.rmtree(out)
     os.makedirs(out)
-    # Hard links keep the copy cheap; what Wine rewrites in place is copied.
-    shutil.copytree(pristine, prefix, symlinks=True, copy_function=os.link)
-    for folder, _, files in os.walk(prefix):
-        for file in files:
-            if file.endswith((".reg", ".ini")):
-                path = os.path.join(folder, file)
-                data = open(path, "rb").read()
-                os.unlink(path)
-                open(path, "wb").write(data)
-
-    machine = MACHINE(prefix)
+    # The files are laid out here; the registry comes with the seeded copy
+    # of the pristine prefix that the files are merged into at the end.
+    machine = MACHINE(prefix, user_name(pristine))
     built = {name: find_built(build, name) for name in [
         "Orvalith Uninstall.exe", "SrClient.DLL", "demo_driver.exe", "demo_addin_helper.exe",
         "Outlook.exe", "url_recorder.exe", "fake_addin_uninstaller.exe", "fake_outlook.dll"]}
@@ -404,11 +399,48 @@ def make_machine(build, out, scenario):
     seed = os.path.join(out, "machine.reg")
     with open(seed, "w", newline="\r\n") as file:
         file.write("\n".join(lines) + "\n")
-    if not wine(prefix, ["regedit", "/S", unix_to_z(seed)], wine_env(prefix), 240):
-        sys.exit("Wine could not seed the machine's registry")
+    copy_prefix(seeded_prefix(build, pristine, seed), prefix)
     with open(os.path.join(out, "footprint.json"), "w") as file:
         json.dump(machine.footprint, file, indent=1)
     return machine, tools, run_folder
+
+
+def copy_prefix(source, target):
+    """Merges a copy of the prefix source into target. Hard links keep it
+    cheap; what Wine rewrites in place (its registry and settings files) is
+    copied."""
+    shutil.copytree(source, target, symlinks=True, copy_function=os.link, dirs_exist_ok=True)
+    for folder, _, files in os.walk(target):
+        for file in files:
+            if file.endswith((".reg", ".ini")):
+                path = os.path.join(folder, file)
+                data = open(path, "rb").read()
+                os.unlink(path)
+                open(path, "wb").write(data)
+
+
+def seeded_prefix(build, pristine, seed):
+    """The pristine prefix with the registry of the file seed, made once by
+    regedit for every scenario whose registry is the same (scenarios that run
+    side by side wait for each other here)."""
+    digest = hashlib.sha1(open(seed, "rb").read()).hexdigest()[:16]
+    folder = os.path.join(build, "e2e-seeded", digest)
+    prefix = os.path.join(folder, "prefix")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(os.path.join(prefix, "system.reg")):
+            partial = prefix + ".partial"
+            stop_wine(partial)
+            shutil.rmtree(partial, ignore_errors=True)
+            copy_prefix(pristine, partial)
+            shutil.copy(seed, os.path.join(folder, "machine.reg"))
+            if not wine(partial, ["regedit", "/S", unix_to_z(os.path.join(folder, "machine.reg"))],
+                        wine_env(partial), 240, os.path.join(folder, "wine-errors.txt")):
+                report_wine_errors([os.path.join(folder, "wine-errors.txt")])
+                sys.exit("Wine could not seed the machine's registry")
+            os.rename(partial, prefix)
+    return prefix
 
 
 # --- snapshots of the whole machine ---------------------------------------
@@ -478,15 +510,17 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     pictures = os.path.join(out, "pictures" + tag)
     os.makedirs(pictures, exist_ok=True)
     journal = os.path.join(out, "driver%s.jsonl" % tag)
+    # The records of a run are written under plain names; an earlier run's
+    # are renamed after it (RECORDS).
     env = wine_env(machine.prefix, {
         "WINEDLLOVERRIDES": "srclient=n",
-        "ORVALITH_UNINSTALL_LOG": unix_to_z(os.path.join(out, "uninstall%s.log" % tag)),
-        "ORVALITH_SRCLIENT_JOURNAL": unix_to_z(os.path.join(out, "srclient%s.journal" % tag)),
-        "ORVALITH_URL_RECORD": unix_to_z(os.path.join(out, "pages%s.txt" % tag)),
-        "ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper%s.journal" % tag)),
-        "ORVALITH_FAKE_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin%s.journal" % tag)),
+        "ORVALITH_UNINSTALL_LOG": unix_to_z(os.path.join(out, "uninstall.log")),
+        "ORVALITH_SRCLIENT_JOURNAL": unix_to_z(os.path.join(out, "srclient.journal")),
+        "ORVALITH_URL_RECORD": unix_to_z(os.path.join(out, "pages.txt")),
+        "ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper.journal")),
+        "ORVALITH_FAKE_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin.journal")),
         "ORVALITH_FAKE_OUTLOOK_DATA": unix_to_z(os.path.join(out, "outlook.txt")),
-        "ORVALITH_FAKE_OUTLOOK_JOURNAL": unix_to_z(os.path.join(out, "outlook%s.journal" % tag)),
+        "ORVALITH_FAKE_OUTLOOK_JOURNAL": unix_to_z(os.path.join(out, "outlook.journal")),
     })
     arguments = settings.get("arguments", "")
     driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
@@ -563,7 +597,7 @@ def read_text(path):
 
 # --- the report -------------------------------------------------------------
 
-def make_report(out, scenario, journal, before, after, footprint, wall):
+def make_report(out, scenario, journal, before, after, footprint, wall, tag=""):
     events = read_journal(journal)
     lines = ["Orvalith Uninstall on the demonstration machine: " + SCENARIOS[scenario]["about"],
              "Output folder: " + out, ""]
@@ -688,7 +722,7 @@ def make_report(out, scenario, journal, before, after, footprint, wall):
                                                   len(unexplained)))
     for sign, label, entry in unexplained:
         lines.append("  !! %s %s" % (sign, entry))
-    with open(os.path.join(out, "machine-diff.txt"), "w") as file:
+    with open(os.path.join(out, "machine-diff%s.txt" % tag), "w") as file:
         for sign, label, entry in changes:
             kind = "footprint" if (sign, label, entry) in expected_changes else \
                 "wine" if (sign, label, entry) in noise else "UNEXPLAINED"
@@ -726,9 +760,9 @@ def make_report(out, scenario, journal, before, after, footprint, wall):
     lines.append("")
     lines.append("Pictures: %s/pictures; the driver's journal: %s; the program's log: %s" % (
         out, os.path.basename(journal), "uninstall.log"))
-    lines.append("The whole machine diff: machine-diff.txt")
+    lines.append("The whole machine diff: machine-diff%s.txt" % tag)
     report = "\n".join(lines) + "\n"
-    with open(os.path.join(out, "report.txt"), "w") as file:
+    with open(os.path.join(out, "report%s.txt" % tag), "w") as file:
         file.write(report)
     return report, dict(out=out, events=events, messages=messages, progress=progress, pages=pages,
                         unexplained=unexplained, unexpected_fate=unexpected_fate,
@@ -803,7 +837,12 @@ def check(scenario, seen):
                      if "user's" in p]
     expect(not any(e["event"] in ("gave-up", "problem") for e in seen["events"]),
            "the driver met something unexpected")
-    expect(any(e["event"] == "exit" for e in seen["events"]), "the uninstaller did not end")
+    # The program must end by itself, with its own exit code: a crash after
+    # the last expected message shows here.
+    exits = [e["code"] for e in seen["events"] if e["event"] == "exit"]
+    expected_code = SCENARIOS[scenario].get("exit_code", 0)
+    expect(exits == [expected_code], "the uninstaller ends by itself with exit code %d (seen: %s)"
+           % (expected_code, exits[0] if exits else "it did not end"))
     if scenario == "answer_no":
         expect(len(texts) == 1 and QUESTION in texts[0], "one question, message 9")
         expect(not seen["progress"], "no progress dialog")
@@ -858,49 +897,56 @@ def check(scenario, seen):
     return problems
 
 
+# The records that each run of the uninstaller writes under plain names.
+RECORDS = ["pages.txt", "uninstall.log", "srclient.journal", "helper.journal", "addin.journal",
+           "outlook.journal"]
+
+
 def run(build, out, scenario):
-    report, seen = run_on_fresh_machine(build, out, scenario)
-    if not any(e["event"] == "exit" for e in seen["events"]):
-        # Under qemu a Wine process now and then stalls for good; a program
-        # that hangs by itself hangs again, so one more try tells them apart.
-        say("The uninstaller did not end; its record is kept in %s.stalled. Running the "
-            "scenario once more on a fresh copy of the machine..." % out)
-        stop_wine(os.path.join(out, "machine"))
-        shutil.rmtree(out + ".stalled", ignore_errors=True)
-        os.rename(out, out + ".stalled")
-        report, seen = run_on_fresh_machine(build, out, scenario)
-    return report, seen
-
-
-def run_on_fresh_machine(build, out, scenario):
+    """Runs the scenario on a fresh machine: a list of (scenario whose checks
+    apply, report, what was seen), one for each run of the uninstaller."""
     settings = SCENARIOS[scenario]
     machine, tools, run_folder = make_machine(build, out, scenario)
-    before = snapshot(machine.prefix)
-    journal, wall = run_once(out, machine, tools, run_folder, settings, 1)
-    if settings.get("runs", 1) == 2:
-        # The first run's record is kept beside the second's.
-        for name in ["pages.txt", "uninstall.log", "srclient.journal", "helper.journal"]:
-            path = os.path.join(out, name)
-            if os.path.exists(path):
-                os.rename(path, path.replace(".", "-run1.", 1))
-        between = snapshot(machine.prefix)
-        before = between
-        journal, wall = run_once(out, machine, tools, run_folder, settings, 2)
-        # The report reads the second run's record under the plain names.
-        for name in ["pages.txt", "uninstall.log", "srclient.journal", "helper.journal",
-                     "addin.journal"]:
-            second = os.path.join(out, name.replace(".", "-run2.", 1))
-            if os.path.exists(second):
-                os.replace(second, os.path.join(out, name))
-    after = snapshot(machine.prefix)
-    for name, data in (("before", before), ("after", after)):
-        with open(os.path.join(out, "machine-%s.json" % name), "w") as file:
-            json.dump(data, file)
     footprint = json.load(open(os.path.join(out, "footprint.json")))
-    if settings.get("runs", 1) == 2:
-        footprint = [(k, n, "same", "left as the first run left it") for k, n, _, _ in
-                     footprint]
-    return make_report(out, scenario, journal, before, after, footprint, wall)
+    before = snapshot(machine.prefix)
+    results = []
+    runs = settings.get("runs", 1)
+    for number in range(1, runs + 1):
+        last = number == runs
+        checked_as = scenario if last else settings["first_run_as"]
+        tag = "" if last else "-run%d" % number
+        journal, wall = run_once(out, machine, tools, run_folder, settings, number)
+        # The machine is read once its Wine server has ended and written
+        # the registry out.
+        after = snapshot(machine.prefix)
+        for name, data in (("before", before), ("after", after)):
+            with open(os.path.join(out, "machine-%s%s.json" % (name, tag)), "w") as file:
+                json.dump(data, file)
+        if number > 1:
+            footprint = [(k, n, "same", "left as the first run left it") for k, n, _, _ in
+                         footprint]
+        report, seen = make_report(out, checked_as, journal, before, after, footprint, wall, tag)
+        results.append((checked_as, report, seen))
+        if not last:
+            for name in RECORDS:
+                path = os.path.join(out, name)
+                if os.path.exists(path):
+                    os.rename(path, path.replace(".", tag + ".", 1))
+        before = after
+    return results
+
+
+# Wine's own breakdowns: under qemu a Wine process now and then gets a signal
+# that Wine cannot read, and crashes or stalls.
+def report_wine_errors(paths):
+    """Prints Wine's own error lines of the runs, so that a failure shows
+    whether Wine itself broke down."""
+    for path in paths:
+        lines = [line for line in read_text(path).split("\n") if ":err:" in line]
+        if lines:
+            say("Wine's error lines in %s (%d):" % (path, len(lines)))
+            for line in lines[:40]:
+                say("  " + line)
 
 
 def main():
@@ -915,16 +961,22 @@ def main():
     build = os.path.abspath(options.build)
     out = os.path.abspath(options.out)
     if options.command == "run":
-        report, _ = run(build, out, options.scenario)
-        print(report)
+        for _, report, _ in run(build, out, options.scenario):
+            print(report)
         return 0
     if options.name not in SCENARIOS:
         parser.error("scenarios: " + ", ".join(sorted(SCENARIOS)))
-    report, seen = run(build, out, options.name)
-    print(report)
-    problems = check(options.name, seen)
+    problems = []
+    results = run(build, out, options.name)
+    for number, (checked_as, report, seen) in enumerate(results, 1):
+        print(report)
+        where = "" if number == len(results) else "run %d: " % number
+        problems += [where + problem for problem in check(checked_as, seen)]
     for problem in problems:
         print("FAILED: " + problem)
+    if problems:
+        report_wine_errors(sorted(os.path.join(out, name) for name in os.listdir(out)
+                                  if name.startswith("wine-errors")))
     return 1 if problems else 0
 
 
