@@ -5,7 +5,7 @@
 #include "system/launch.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/version_guard.h"
-#include "tests/addins/addin_test_support.h"
+#include "testkit/addin_fixtures.h"
 
 namespace {
 

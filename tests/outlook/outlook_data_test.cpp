@@ -1,4 +1,4 @@
-#include "outlook_test_support.h"
+#include "testkit/outlook_fixture.h"
 
 #include "foundation/error_code.h"
 #include "outlook/calendar_entries.h"
@@ -6,27 +6,10 @@
 
 namespace {
 
-bool Holds(const std::string& line) {
-    return fake_outlook::Dump().find(line) != std::string::npos;
-}
-
-// Whether the profile still holds each of these lines.
-void ExpectHeld(bool held, const std::vector<const char*>& lines) {
-    for (const char* line : lines)
-        EXPECT_EQ(held, Holds(line)) << line << "\n" << fake_outlook::Dump();
-}
-
 OUTLOOK_FOLDER FolderOf(const std::string& entryID) {
     OUTLOOK_FOLDER folder;
     folder.entryID = entryID;
     return folder;
-}
-
-// A fresh connection to the profile with these faults added.
-void Reload(const char* faults) {
-    ReleaseOutlook();
-    fake_outlook::Load(PROFILE);
-    fake_outlook::Add(faults);
 }
 
 // From calendars at the top, under a mail folder and in the second store; mail
