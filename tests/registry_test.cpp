@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
 #include <cstdio>
 #include <tuple>
 
@@ -90,21 +89,6 @@ TEST(RegistryTest, KeyObjectReadsWritesEnumeratesAndClosesTheKeyItReplaces) {
     EXPECT_FALSE(stillOpen(second));
 }
 
-// Gives the key the DACL (an empty one grants nobody anything, none grants
-// everyone everything).
-LONG SetDacl(const std::string& path, PACL acl) {
-    HKEY raw = nullptr;
-    LONG rc = RegOpenKeyExA(HKCU, path.c_str(), 0, WRITE_DAC, &raw);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-    rc = RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
-    RegCloseKey(raw);
-    return rc;
-}
-
 TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShouldAndReportWhatTheyCannotOpen) {
     SCRATCH_KEY scratch;
     const std::string deep = scratch.Sub("New\\Deeper");
@@ -141,18 +125,18 @@ TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShouldAndReportWhatTheyCannot
     InitializeAcl(&empty, sizeof empty, ACL_REVISION);
     HKEY raw = nullptr;
     bool enforced =
-        SetDacl(locked, &empty) == ERROR_SUCCESS &&
+        SetKeyDacl(HKCU, locked, &empty) == ERROR_SUCCESS &&
         RegOpenKeyExA(HKCU, locked.c_str(), 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS;
     if (raw)
         RegCloseKey(raw);
     if (enforced) {
         EXPECT_FALSE(DeleteKeyTree(HKCU, locked.c_str()));
-        SetDacl(locked, nullptr);
+        SetKeyDacl(HKCU, locked, nullptr);
         EXPECT_TRUE(RegKeyPresent(HKCU, locked + "\\Child"));
     } else {
         // Wine does not enforce a key's DACL: the key opens and goes.
         std::printf("note: the registry does not enforce RegSetKeySecurity here\n");
-        SetDacl(locked, nullptr);
+        SetKeyDacl(HKCU, locked, nullptr);
         EXPECT_TRUE(DeleteKeyTree(HKCU, locked.c_str()));
         EXPECT_FALSE(RegKeyPresent(HKCU, locked));
     }
