@@ -118,18 +118,3 @@ void DeleteRegTree(HKEY root, const std::string& subkey) {
         DeleteRegTree(root, subkey + "\\" + child);
     RegDeleteKeyA(root, subkey.c_str());
 }
-
-// Gives the key the DACL (an empty one grants nobody anything, none grants
-// everyone everything).
-LONG SetKeyDacl(HKEY root, const std::string& path, PACL acl) {
-    HKEY raw = nullptr;
-    LONG rc = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &raw);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-    rc = RegSetKeySecurity(raw, DACL_SECURITY_INFORMATION, &descriptor);
-    RegCloseKey(raw);
-    return rc;
-}

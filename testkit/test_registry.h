@@ -73,7 +73,3 @@ bool RegKeyPresent(HKEY root, const std::string& subkey);
 bool RegValuePresent(HKEY root, const std::string& subkey, const char* name);
 // Deletes subkey and everything below it; the empty subkey deletes nothing.
 void DeleteRegTree(HKEY root, const std::string& subkey);
-
-// Gives the key the DACL (an empty one grants nobody anything, none grants
-// everyone everything).
-LONG SetKeyDacl(HKEY root, const std::string& subkey, PACL acl);
