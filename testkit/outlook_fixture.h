@@ -12,6 +12,7 @@
 #include "foundation/error_code.h"
 #include "outlook/com_error.h"
 #include "outlook/outlook_connection.h"
+#include "outlook/outlook_folders.h"
 #include "system/pause.h"
 #include "testkit/outlook_double/fake_outlook.h"
 #include "testkit/scripted_presenter.h"
@@ -84,6 +85,12 @@ protected:
         }
     }
     static void GetMapi() { GetMAPI("LoadOutlook"); }
+    // A folder known only by its entry ID.
+    static OUTLOOK_FOLDER FolderOf(const std::string& entryID) {
+        OUTLOOK_FOLDER folder;
+        folder.entryID = entryID;
+        return folder;
+    }
     // Expects count messages so far, the last one saying each part.
     void ExpectLastSaid(size_t count, std::initializer_list<const char*> parts) {
         ASSERT_EQ(count, presenter.Shown().size());

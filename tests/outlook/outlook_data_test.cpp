@@ -6,12 +6,6 @@
 
 namespace {
 
-OUTLOOK_FOLDER FolderOf(const std::string& entryID) {
-    OUTLOOK_FOLDER folder;
-    folder.entryID = entryID;
-    return folder;
-}
-
 // From calendars at the top, under a mail folder and in the second store,
 // each filtered once and emptied from its last position first; mail folders
 // are not visited.
