@@ -55,9 +55,3 @@ inline void CreateFiles(const std::string& folder, const std::vector<std::string
     for (const std::string& name : names)
         MakeFile(folder + "\\" + name);
 }
-
-// The names of the files in folder that are there.
-inline std::vector<std::string> Present(const std::string& folder,
-                                        const std::vector<std::string>& names) {
-    return FilesLeft(folder, names);
-}

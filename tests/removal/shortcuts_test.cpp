@@ -23,7 +23,7 @@ TEST(Shortcuts, DesktopShortcutsGoFromBothDesktopsAndProgramGroupsFromBothStartM
         // Deleting again, as the run does, changes nothing.
         RemoveDesktopShortcuts();
         for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
-            EXPECT_EQ(Present(desktop, names), (STRINGS{"Orvalith Help.lnk", "Other.lnk"}))
+            EXPECT_EQ(FilesLeft(desktop, names), (STRINGS{"Orvalith Help.lnk", "Other.lnk"}))
                 << desktop;
     }
     SHELL_FOLDERS_IN_TEMP folders;
@@ -35,7 +35,7 @@ TEST(Shortcuts, DesktopShortcutsGoFromBothDesktopsAndProgramGroupsFromBothStartM
     EXPECT_TRUE(RemoveShortcuts());
     EXPECT_FALSE(Exists(folders.commonGroup));
     EXPECT_FALSE(Exists(folders.userGroup));
-    EXPECT_EQ(Present(folders.userDesktop, ALL), STRINGS());
+    EXPECT_EQ(FilesLeft(folders.userDesktop, ALL), STRINGS());
     // The all-users desktop is RemoveDesktopShortcuts' part.
     EXPECT_TRUE(Exists(folders.commonDesktop + "\\Orvalith.lnk"));
     // Nothing left to remove.
@@ -50,14 +50,14 @@ TEST(Shortcuts, GroupHoldingAForeignFileKeepsItsFolder) {
     // The user's group went: that is enough for the answer.
     EXPECT_TRUE(RemoveShortcuts());
     EXPECT_FALSE(Exists(folders.userGroup));
-    EXPECT_EQ(Present(folders.commonGroup, {"Orvalith.lnk", "Uninstall Orvalith.lnk",
-                                            "Orvalith Help.lnk", "Readme.txt"}),
+    EXPECT_EQ(FilesLeft(folders.commonGroup, {"Orvalith.lnk", "Uninstall Orvalith.lnk",
+                                              "Orvalith Help.lnk", "Readme.txt"}),
               STRINGS{"Readme.txt"});
 
     CreateFiles(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"});
     EXPECT_FALSE(RemoveShortcuts());
     EXPECT_FALSE(RemoveProgramGroup(CSIDL_PROGRAMS));
-    EXPECT_EQ(Present(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"}), STRINGS{"Mine.lnk"});
+    EXPECT_EQ(FilesLeft(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"}), STRINGS{"Mine.lnk"});
     EXPECT_TRUE(Exists(folders.commonGroup + "\\Readme.txt"));
 }
 

@@ -92,11 +92,10 @@ TEST_F(UninstallRun, ACompleteRunRemovesEverythingAndReturns0) {
     entry.SetCommand(HKEY_CURRENT_USER,
                      FakeUninstallerPath() + " /entry OrvalithTest.Sequence /exit 0");
     ASSERT_TRUE(SetCurrentDirectoryA(program_.c_str()));
-    // Outlook's main window as this thread shows it, and one that only looks
-    // like it.
+    // Outlook's main window as this thread shows it (which windows count as
+    // Outlook's is the connection test's part).
     HWND outlook =
         MakeWindow("rctrl_renwnd32", "Inbox - Microsoft Outlook", DefWindowProcA, nullptr);
-    HWND lookalike = MakeWindow("rctrl_renwnd32", "Outlook", DefWindowProcA, nullptr);
 
     EXPECT_EQ(0, Run());
 
@@ -120,8 +119,6 @@ TEST_F(UninstallRun, ACompleteRunRemovesEverythingAndReturns0) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&message);
     EXPECT_FALSE(IsWindow(outlook)) << "Outlook's main window was not closed";
-    EXPECT_TRUE(IsWindow(lookalike));
-    DestroyWindow(lookalike);
 }
 
 // A file that cannot be deleted is listed with the system's reason while the
