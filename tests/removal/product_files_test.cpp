@@ -11,23 +11,6 @@ namespace {
 
 using STRINGS = std::vector<std::string>;
 
-TEST(ProductFiles, CompleteInstallGoesWithEveryFolder) {
-    TEMP_FOLDER temp;
-    const std::string parent = temp.File("Brindlecove");
-    const std::string root = parent + "\\Orvalith 5";
-    // Texts left by an earlier failed run do not carry over.
-    EXPECT_FALSE(RemoveProductFiles(root, root + "\\Program"));
-    EXPECT_FALSE(FailedFileList().empty());
-
-    INSTALLED install("Brindlecove\\Orvalith 5\\Program");
-    EXPECT_TRUE(RemoveProductFiles(install.temp.File("Brindlecove\\Orvalith 5"), install.program));
-    EXPECT_EQ(FailedFileList(), "");
-    EXPECT_EQ(LastDeleteError(), "");
-    EXPECT_EQ(install.Left(), STRINGS());
-    EXPECT_FALSE(Exists(install.temp.File("Brindlecove")));
-    EXPECT_TRUE(Exists(install.temp.Path()));
-}
-
 // A missing folder, or one too long for any path: every program and current
 // add-in file is listed, one line each in order; the older generations never.
 TEST(ProductFiles, MissingProgramFolderListsEveryProgramAndCurrentAddInFile) {
@@ -100,13 +83,21 @@ TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {
     EXPECT_EQ(install.Left(), STRINGS());
 }
 
-TEST(ProductFiles, RootParentGoesWhenEmptyHoweverTheRootIsWritten) {
+// A complete install goes with every folder up to the root's parent,
+// however the root is written; texts left by an earlier failed run do not
+// carry over.
+TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten) {
     for (const char* ending : {"", "\\", "/"}) {
         SCOPED_TRACE(ending);
         INSTALLED install("Parent\\Root\\Program");
+        EXPECT_FALSE(RemoveProductFiles(install.temp.File("Gone"), install.temp.File("Gone")));
         EXPECT_TRUE(
             RemoveProductFiles(install.temp.File("Parent\\Root") + ending, install.program));
+        EXPECT_EQ(FailedFileList(), "");
+        EXPECT_EQ(LastDeleteError(), "");
+        EXPECT_EQ(install.Left(), STRINGS());
         EXPECT_FALSE(Exists(install.temp.File("Parent")));
+        EXPECT_TRUE(Exists(install.temp.Path()));
     }
     {
         // A parent that holds anything else stays.
