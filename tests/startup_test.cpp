@@ -5,6 +5,8 @@
 
 #include "app/startup.h"
 #include "foundation/log_file.h"
+#include "system/pause.h"
+#include "testkit/outlook_double/fake_outlook.h"
 #include "testkit/product_layout.h"
 #include "testkit/scripted_presenter.h"
 #include "testkit/test_registry.h"
@@ -86,10 +88,12 @@ TEST(Startup, AdministratorIsRequiredOnlyForAnAllUsersInstallByANonAdministrator
     }
 }
 
-TEST(Startup, ConfirmationIsAskedAsATaskDialogOnlyOn6_0AndTheLogOnlyWhereNamed) {
+TEST(Startup, ConfirmationIsAskedOutsidePartialModeAsATaskDialogOnlyOn6_0) {
     VERSION_GUARD version(6, 1);
     // The log is written only where it is named, with the command line's
-    // reading; nowhere else, not in the current folder.
+    // reading; nowhere else, not in the current folder. Partial mode asks
+    // nothing: its run, against an Outlook without the product's data, shows
+    // nothing either.
     TEMP_FOLDER folder;
     {
         CURRENT_FOLDER current(folder.Path());
@@ -98,11 +102,18 @@ TEST(Startup, ConfirmationIsAskedAsATaskDialogOnlyOn6_0AndTheLogOnlyWhereNamed) 
         EXPECT_EQ(shown[0].text, CONFIRMATION);
         EXPECT_TRUE(FilesIn(folder.Path()).empty());
         ENVIRONMENT_OVERRIDE log("ORVALITH_UNINSTALL_LOG", folder.File("uninstall.log"));
-        RunDeclining("C:\\Orvalith");
+        CoInitialize(nullptr);
+        fake_outlook::Load("store|S|ST\nfolder|S/Tasks|tasks|T\n");
+        fake_outlook::Register();
+        SetPausesSkippedForTesting(true);
+        EXPECT_TRUE(RunDeclining("C:\\Orvalith /PartialOK").empty());
+        SetPausesSkippedForTesting(false);
+        fake_outlook::Revoke();
+        CoUninitialize();
         Log.Close();
     }
     EXPECT_NE(std::string::npos, ReadWholeFile(folder.File("uninstall.log"))
-                                     .find("partial 0, root folder \"C:\\Orvalith\""));
+                                     .find("partial 1, root folder \"C:\\Orvalith\""));
 
     VERSION_GUARD vista(6, 0);
     std::vector<SHOWN_MESSAGE> shown = RunDeclining("");
