@@ -505,6 +505,10 @@ private:
         // Texts and buttons may still be filled in just after the window
         // shows; a person needs time to read it anyway.
         Sleep(FIRST_SIGHT_SETTLE_MS);
+        // A window gone before it could be read was the progress dialog
+        // ending (its title already blank), not a message.
+        if (!IsWindow(window))
+            return;
         SHOWN_DIALOG dialog;
         dialog.window = window;
         dialog.title = WindowText(window);
