@@ -1,6 +1,8 @@
-// The files that the product's setup puts below the program folder, written
-// out here on their own so that a wrong name in the removal shows as a file
-// left over; and the means to lay them out on disk and to find what is left.
+// The files that the product's setup puts below the program folder, read from
+// the list the tests and the demonstration machine share
+// (testkit/product_files.txt, carried as a resource by testkit/product_files.rc)
+// so that a wrong name in the removal shows as a file left over; and the means
+// to lay them out on disk and to find what is left.
 #pragma once
 
 #include <algorithm>
@@ -10,48 +12,44 @@
 
 #include <gtest/gtest.h>
 
-// The program's files and the current add-in's, relative to the program
-// folder, in the order the removal reports them.
+#include "foundation/owned_handle.h"
+#include "testkit/temp_folder.h"
+
+// The entries of one "[section]" of the shared list, in its order.
+inline std::vector<std::string> ListedProductFiles(const std::string& section) {
+    HRSRC found = FindResourceA(nullptr, "PRODUCT_FILES", MAKEINTRESOURCEA(10)); // RT_RCDATA
+    const char* data =
+        found ? static_cast<const char*>(LockResource(LoadResource(nullptr, found))) : nullptr;
+    EXPECT_TRUE(data) << "the test program carries no testkit/product_files.rc";
+    std::string text = data ? std::string(data, SizeofResource(nullptr, found)) : "";
+    std::vector<std::string> files;
+    std::string current;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] == '[')
+            current = line.substr(1, line.size() - 2);
+        else if (!line.empty() && line[0] != '#' && current == section)
+            files.push_back(line);
+    }
+    EXPECT_FALSE(files.empty()) << "no section [" << section << "]";
+    return files;
+}
+
+// The program's files and the current add-in's, in the order the removal
+// reports them.
 inline std::vector<std::string> CurrentProductFiles() {
-    std::vector<std::string> files = {"Orvalith.chm",
-                                      "Orvalith.exe",
-                                      "OrvalithStrings.txt",
-                                      "Orvalith Uninstall.exe",
-                                      "OrvalithUnPhase1.exe",
-                                      "OrvalithAddInHelper.exe",
-                                      "Orvalith Add-In\\Setup.exe",
-                                      "Orvalith Add-In\\Orvalith Outlook Add-In.vsto"};
-    const std::string version =
-        "Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0\\";
-    for (const char* name :
-         {"Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
-          "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
-          "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest"})
-        files.push_back(version + name);
-    for (const char* name : {"Orvalith Outlook Add-In.dll.deploy",
-                             "Orvalith Outlook Add-In.dll.manifest",
-                             "Check Box Empty Task.png.deploy",
-                             "Check Box Empty.png.deploy",
-                             "Check Box Mixed Task.png.deploy",
-                             "Check Box Mixed.png.deploy",
-                             "Check Box Selected Task.png.deploy",
-                             "Check Box Selected.png.deploy",
-                             "createTaskContext.png.deploy",
-                             "createTaskContextPin.png.deploy",
-                             "openTask.gif.deploy",
-                             "openTaskContext.png.deploy",
-                             "pin.gif.deploy",
-                             "pinContext.png.deploy",
-                             "pinMix.gif.deploy",
-                             "pinMixContext.png.deploy",
-                             "pinned.gif.deploy",
-                             "pinnedContext.png.deploy",
-                             "SettingsIcon16x16.png.deploy",
-                             "Orvalith32.bmp.deploy",
-                             "OrvalithHelp16.png.deploy",
-                             "OrvalithHelp48.png.deploy",
-                             "OpenTaskFolder.png.deploy"})
-        files.push_back(version + "Resources\\" + name);
+    return ListedProductFiles("program");
+}
+
+// Every file of a complete install: the current ones, then the older add-in
+// generations, which are removed but never reported.
+inline std::vector<std::string> AllProductFiles() {
+    std::vector<std::string> files = CurrentProductFiles();
+    for (const std::string& file : ListedProductFiles("older add-ins"))
+        files.push_back(file);
     return files;
 }
 
@@ -63,12 +61,11 @@ inline bool Exists(const std::string& path) {
 inline void MakeFile(const std::string& path) {
     for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
         CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    OWNED_HANDLE file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.Valid()) << path;
     DWORD written = 0;
-    WriteFile(file, "data", 4, &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), "data", 4, &written, nullptr);
 }
 
 // The files of the list that are still below folder, each once.
@@ -80,6 +77,53 @@ inline std::vector<std::string> FilesLeft(const std::string& folder,
             left.push_back(file);
     return left;
 }
+
+// The files as the removal lists them: full path and line feed.
+inline std::string Listed(const std::string& folder, const std::vector<std::string>& files) {
+    std::string list;
+    for (const std::string& file : files)
+        list += folder + "\\" + file + "\n";
+    return list;
+}
+
+// A complete install in a temporary folder, the program folder at relative.
+struct INSTALLED {
+    explicit INSTALLED(const std::string& relative) : program(temp.File(relative)) {
+        for (const std::string& file : AllProductFiles())
+            MakeFile(program + "\\" + file);
+    }
+    std::vector<std::string> Left() const { return FilesLeft(program, AllProductFiles()); }
+    TEMP_FOLDER temp;
+    std::string program;
+};
+
+// Files and folders that carry the product's names but are not the
+// product's. Each is made only where nothing of that name exists, and removed
+// again whatever the test found.
+struct DECOYS {
+    ~DECOYS() {
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            if (!DeleteFileA(it->c_str()))
+                RemoveDirectoryA(it->c_str());
+    }
+    bool Add(const std::string& path, bool folder) {
+        bool added = folder ? CreateDirectoryA(path.c_str(), nullptr) != 0
+                            : OWNED_HANDLE(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr))
+                                  .Valid();
+        if (added)
+            made.push_back(path);
+        return added;
+    }
+    std::vector<std::string> Missing() const {
+        std::vector<std::string> missing;
+        for (const std::string& path : made)
+            if (!Exists(path))
+                missing.push_back(path);
+        return missing;
+    }
+    std::vector<std::string> made;
+};
 
 // Makes folder the current folder for the object's lifetime (or, with an
 // empty folder, only brings the current one back afterwards).

@@ -65,7 +65,3 @@ NAME_OR_ORDINAL TEMPLATE_READER::NameOrOrdinal() {
     }
     return field;
 }
-
-INT_PTR CALLBACK PassiveDialogProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG;
-}

@@ -44,23 +44,3 @@ private:
     size_t offset_ = 0;
     bool overrun_ = false;
 };
-
-// Owns a modeless dialog window.
-class DIALOG_WINDOW {
-public:
-    explicit DIALOG_WINDOW(HWND window) : window_(window) {}
-    ~DIALOG_WINDOW() {
-        if (window_)
-            DestroyWindow(window_);
-    }
-    DIALOG_WINDOW(const DIALOG_WINDOW&) = delete;
-    DIALOG_WINDOW& operator=(const DIALOG_WINDOW&) = delete;
-
-    HWND Get() const { return window_; }
-
-private:
-    HWND window_;
-};
-
-// A dialog procedure that does nothing, for dialogs that are only looked at.
-INT_PTR CALLBACK PassiveDialogProc(HWND, UINT message, WPARAM, LPARAM);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "testkit/program_run.h"
+#include "testkit/progress_layout.h"
 #include "testkit/resource_reader.h"
 
 namespace {
@@ -25,30 +26,6 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Id, text, visible, enabled, x, y, cx, cy.
-using EXPECTED_CONTROL = std::tuple<int, const char*, bool, bool, short, short, short, short>;
-
-// The progress dialog's controls in template order: each step's label and,
-// at its right, the "Done" shown when the step has finished; the status line
-// sits below them.
-const EXPECTED_CONTROL PROGRESS_CONTROLS[] = {
-    {1014, "Creating system restore point...", false, true, 7, 7, 173, 8},
-    {1015, "Done", false, true, 210, 7, 38, 8},
-    {1010, "Uninstalling Orvalith Add-In...", true, false, 7, 19, 194, 8},
-    {1011, "Done", false, true, 210, 19, 38, 8},
-    {1009, "Removing any calendar task entries...", true, false, 7, 31, 154, 8},
-    {1008, "Done", false, true, 210, 31, 38, 8},
-    {1001, "Removing program files...", true, false, 7, 43, 118, 8},
-    {1005, "Done", false, true, 210, 43, 38, 8},
-    {1002, "Removing registry entries...", true, false, 7, 55, 128, 8},
-    {1006, "Done", false, true, 210, 55, 38, 8},
-    {1003, "Removing Start menu link...", true, false, 7, 67, 134, 8},
-    {1007, "Done", false, true, 210, 67, 38, 8},
-    {1016, "", true, true, 7, 90, 241, 10},
-    {1004, "Removing Orvalith dialog settings...", true, false, 7, 79, 134, 8},
-    {1012, "Done", false, true, 210, 79, 38, 8},
-};
-const int STATUS_LINE_ID = 1016;
 const int PROGRESS_DIALOG_ID = 129;
 
 // The built program's resources, read from its file.
@@ -72,26 +49,18 @@ TEST_F(ProgramResourcesTest, ManifestRunsAsInvokerWithCommonControlsVersion6) {
     EXPECT_TRUE(Contains(identity.str(), "publicKeyToken=\"6595b64144ccf1df\"")) << identity.str();
 }
 
-TEST_F(ProgramResourcesTest, StringTableHoldsEveryMessageWithItsExactText) {
+TEST_F(ProgramResourcesTest, StringTableHoldsEveryMessage) {
     for (UINT id = 1; id <= 66; ++id)
         EXPECT_FALSE(LoadText(product_.Get(), id).empty()) << "string " << id;
     EXPECT_TRUE(LoadText(product_.Get(), 67).empty());
 
-    const std::pair<UINT, const char*> texts[] = {
-        {9, "? Are you sure you want to completely remove Orvalith from your computer?"},
-        {14, "Orvalith Uninstall"},
-        {18, "\\Uninstall Orvalith.lnk"},
-        {35, "! The following files could not be deleted:~\n"},
-        {56, "# Uninstall of Add-In \"<addInName>\" failed."},
-        {63, "# Uninstall of Add-In \"<addInName>\" was cancelled by user."},
-    };
-    for (const auto& text : texts)
-        EXPECT_EQ(text.second, LoadText(product_.Get(), text.first)) << "string " << text.first;
+    // The texts shown are checked where they show, from the same resources.
     EXPECT_TRUE(Contains(LoadText(product_.Get(), 23), "folder \"<cal>\".~\nCheck that:"));
     EXPECT_TRUE(Contains(LoadText(product_.Get(), 16), "\n\n"));
 }
 
-// The template's bytes, then the dialog that Windows creates from them.
+// The template's bytes, as the controls' table says; the dialog that Windows
+// makes from them is read along the uninstall run.
 TEST_F(ProgramResourcesTest, ProgressDialogHasItsLayoutAndStartingState) {
     std::string bytes = ResourceBytes(product_.Get(), RT_DIALOG, PROGRESS_DIALOG_ID);
     TEMPLATE_READER reader(bytes);
@@ -110,15 +79,6 @@ TEST_F(ProgramResourcesTest, ProgressDialogHasItsLayoutAndStartingState) {
     reader.Dword(); // weight, italic and character set
     EXPECT_EQ("Arial", reader.Text());
 
-    DIALOG_WINDOW dialog(CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
-                                                    reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()),
-                                                    nullptr, PassiveDialogProc, 0));
-    ASSERT_TRUE(dialog.Get()) << "error " << GetLastError();
-    // Only the controls' own flags decide their visibility once the dialog
-    // shows.
-    ShowWindow(dialog.Get(), SW_SHOWNA);
-    EXPECT_EQ("Orvalith Uninstall Progress", WindowText(dialog.Get()));
-
     for (auto [id, text, visible, enabled, x, y, cx, cy] : PROGRESS_CONTROLS) {
         SCOPED_TRACE("control " + std::to_string(id));
         reader.AlignToDword();
@@ -135,83 +95,22 @@ TEST_F(ProgramResourcesTest, ProgressDialogHasItsLayoutAndStartingState) {
         EXPECT_EQ(0, reader.Word()) << "extra bytes";
         ASSERT_FALSE(reader.Overrun());
         EXPECT_EQ((std::vector<int>{x, y, cx, cy}), rect);
-        DWORD kind = id == STATUS_LINE_ID ? SS_LEFTNOWORDWRAP | SS_SUNKEN : SS_LEFT;
-        EXPECT_EQ(WS_CHILD | WS_GROUP | kind,
-                  style & (WS_CHILD | WS_GROUP | SS_TYPEMASK | SS_SUNKEN));
-
-        HWND control = GetDlgItem(dialog.Get(), id);
-        ASSERT_TRUE(control);
-        EXPECT_EQ(std::make_tuple(std::string("Static"), std::string(text), visible, enabled),
-                  std::make_tuple(WindowClass(control), WindowText(control),
-                                  IsWindowVisible(control) != FALSE,
-                                  IsWindowEnabled(control) != FALSE));
-    }
-}
-
-// Without an Outlook to talk to, the uninstall stops with Outlook's message
-// and then its own. Each is a classic message box of child (the progress
-// dialog may be showing beside it); its text is checked and answered OK.
-void AnswerOutlookUnreachable(const CHILD_PROCESS& child) {
-    for (const std::string start : {"Orvalith is unable to communicate with Microsoft Outlook.",
-                                    "Orvalith Uninstall was unsuccessful."}) {
-        SHOWN_DIALOG message;
-        PollUntil(
-            [&] {
-                for (HWND window : TopLevelWindowsOf(child.Id(), "#32770")) {
-                    message.window = window;
-                    message.controls = DialogControls(window);
-                    if (message.IsClassicMessageBox())
-                        return true;
-                }
-                message = SHOWN_DIALOG();
-                return child.HasExited();
-            },
-            PROGRAM_TIMEOUT_MS);
-        ASSERT_TRUE(message.window) << "no message came before: " << start;
-        std::vector<std::string> texts = message.StaticTexts();
-        ASSERT_FALSE(texts.empty());
-        EXPECT_EQ(start, texts.back().substr(0, start.size()));
-        AnswerDialog(message.window, IDOK);
-        PollUntil([&] { return !IsWindow(message.window); }, PROGRAM_TIMEOUT_MS);
-    }
-}
-
-// Every run gets a stand-in browser and no log unless a test names one; one
-// run names a log, the other a working folder that stays empty.
-TEST(ProgramRun, PartialRunAsksNothingOpensNoPageAndLogsOnlyWhenAsked) {
-    RUN_ENVIRONMENT environment;
-    ASSERT_EQ("", environment.Problem());
-    for (bool logged : {true, false}) {
-        TEMP_FOLDER folder;
-        std::unique_ptr<ENVIRONMENT_OVERRIDE> log;
-        if (logged)
-            log = std::make_unique<ENVIRONMENT_OVERRIDE>("ORVALITH_UNINSTALL_LOG",
-                                                         folder.File("uninstall.log"));
-        CHILD_PROCESS child;
-        StartProduct(child, "/PartialOK", logged ? "" : folder.Path());
-        // The first message is Outlook's: a question would have come first.
-        AnswerOutlookUnreachable(child);
-        ExpectExitsWithZero(child);
-        if (logged) {
-            std::string logText = ReadWholeFile(folder.File("uninstall.log"));
-            EXPECT_TRUE(Contains(logText, "partial 1")) << logText;
-            EXPECT_TRUE(environment.OpenedPages(NO_PAGE_WAIT_MS).empty());
-        } else {
-            EXPECT_EQ(std::vector<std::string>{}, FilesIn(folder.Path()));
-        }
+        // Shown and enabled at the start as the control's own flags say.
+        DWORD kind = id == PROGRESS_STATUS_LINE_ID ? SS_LEFTNOWORDWRAP | SS_SUNKEN : SS_LEFT;
+        DWORD flags =
+            WS_CHILD | WS_GROUP | kind | (visible ? WS_VISIBLE : 0) | (enabled ? 0 : WS_DISABLED);
+        EXPECT_EQ(flags, style & (WS_CHILD | WS_GROUP | SS_TYPEMASK | SS_SUNKEN | WS_VISIBLE |
+                                  WS_DISABLED));
     }
 }
 
 // A classic Yes/No question by default, a task dialog on Vista; No ends the
-// program, Yes starts the uninstall, which here cannot reach Outlook and so
-// ends unsuccessfully and opens no questionnaire (a run that reaches its
-// end does open it: see the demonstration machine's full run).
-TEST(ProgramRun, ConfirmationAsksYesOrNoAndOnlyYesOpensTheQuestionnaire) {
+// program without opening the questionnaire.
+TEST(ProgramRun, ConfirmationAsksYesOrNoAndNoOpensNoQuestionnaire) {
     RUN_ENVIRONMENT environment;
     ASSERT_EQ("", environment.Problem());
-    for (auto [vista, answer] :
-         {std::make_pair(false, IDNO), std::make_pair(true, IDNO), std::make_pair(false, IDYES)}) {
-        SCOPED_TRACE(testing::Message() << "vista " << vista << ", answer " << answer);
+    for (bool vista : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "vista " << vista);
         std::unique_ptr<WINE_VERSION_OVERRIDE> version;
         if (vista)
             version = std::make_unique<WINE_VERSION_OVERRIDE>(PRODUCT_FILE_NAME, "vista");
@@ -237,11 +136,7 @@ TEST(ProgramRun, ConfirmationAsksYesOrNoAndOnlyYesOpensTheQuestionnaire) {
         }
         EXPECT_EQ((decltype(buttons){{"&Yes", IDYES, true}, {"&No", IDNO, true}}), buttons);
 
-        AnswerDialog(dialog.window, answer);
-        if (answer == IDYES) {
-            PollUntil([&] { return !IsWindow(dialog.window); }, PROGRAM_TIMEOUT_MS);
-            AnswerOutlookUnreachable(child);
-        }
+        AnswerDialog(dialog.window, IDNO);
         ExpectExitsWithZero(child);
         EXPECT_EQ(std::vector<std::string>{}, environment.OpenedPages(NO_PAGE_WAIT_MS));
     }

@@ -37,35 +37,23 @@ STORE_STRING = "Q7W2KX3M0PDNB4TZ8RL6EA"
 STORE_REL = r"Apps\2.0\Q7W2KX3M.0PD\NB4TZ8RL.6EA\manifests"
 QUESTION = "Are you sure you want to completely remove Orvalith from your computer?"
 
-PROGRAM_FILES = ["Orvalith.chm", "Orvalith.exe", "OrvalithStrings.txt", "Orvalith Uninstall.exe",
-                 "OrvalithUnPhase1.exe", "OrvalithAddInHelper.exe"]
-GEN_A = "Orvalith Add-In\\Application Files\\Orvalith Outlook Add-In_5_0_72_0\\"
-GENERATION_FILES = [
-    "Orvalith Add-In\\Setup.exe", "Orvalith Add-In\\Orvalith Outlook Add-In.vsto",
-] + [GEN_A + name for name in [
-    "Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
-    "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
-    "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest"]] + [
-    GEN_A + "Resources\\" + name for name in [
-        "Orvalith Outlook Add-In.dll.deploy", "Orvalith Outlook Add-In.dll.manifest",
-        "Check Box Empty Task.png.deploy", "Check Box Empty.png.deploy",
-        "Check Box Mixed Task.png.deploy", "Check Box Mixed.png.deploy",
-        "Check Box Selected Task.png.deploy", "Check Box Selected.png.deploy",
-        "createTaskContext.png.deploy", "createTaskContextPin.png.deploy", "openTask.gif.deploy",
-        "openTaskContext.png.deploy", "pin.gif.deploy", "pinContext.png.deploy",
-        "pinMix.gif.deploy", "pinMixContext.png.deploy", "pinned.gif.deploy",
-        "pinnedContext.png.deploy", "SettingsIcon16x16.png.deploy", "Orvalith32.bmp.deploy",
-        "OrvalithHelp16.png.deploy", "OrvalithHelp48.png.deploy", "OpenTaskFolder.png.deploy"]]
-for version_2007, version_2010 in (("4_1_0_17", "4_1_0_17"), ("4_0_0_0", "1_0_0_0")):
-    base7 = "Add-In 2007\\Application Files\\Orvalith AddIn 2007_%s\\" % version_2007
-    base10 = "Add-In 2010\\Application Files\\Orvalith AddIn 2010_%s\\" % version_2010
-    GENERATION_FILES += ["Add-In 2007\\Setup.exe", "Add-In 2007\\Orvalith AddIn 2007.vsto",
-                         base7 + "Orvalith AddIn 2007.dll.deploy",
-                         base7 + "Orvalith AddIn 2007.dll.manifest",
-                         "Add-In 2010\\Setup.exe", "Add-In 2010\\Orvalith AddIn 2010.vsto",
-                         base10 + "Orvalith AddIn 2010.dll.deploy",
-                         base10 + "Orvalith AddIn 2010.dll.manifest"]
-GENERATION_FILES = sorted(set(GENERATION_FILES))
+
+def product_files(*sections):
+    """The product's files below its program folder, from the list the tests share."""
+    files, section = [], None
+    for line in open(os.path.join(ROOT, "testkit", "product_files.txt")):
+        line = line.strip()
+        if line.startswith("["):
+            section = line[1:-1]
+        elif line and not line.startswith("#") and section in sections:
+            files.append(line)
+    return files
+
+
+# The program's own files, then every add-in deployment file of the three
+# generations.
+PROGRAM_FILES = [name for name in product_files("program") if "\\" not in name]
+GENERATION_FILES = sorted(set(product_files("program", "older add-ins")) - set(PROGRAM_FILES))
 
 # The user's Outlook profile, as the fake Outlook reads it: the product's
 # entries (marker 0 or more) in calendars of two stores, one nested under a

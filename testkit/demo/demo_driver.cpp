@@ -43,16 +43,13 @@
 #include <string>
 #include <vector>
 
+#include "testkit/progress_layout.h"
 #include "testkit/ui_driver.h"
 
 namespace {
 
 const char* const PROGRESS_TITLES[] = {"Orvalith Uninstall Progress", "Undoing Orvalith Setup"};
-const int STATUS_LINE_ID = 1016;
 const char* const HELPER_WINDOW = "@ORVALITHADDINHELPERCLASS@|@ORVALITHADDINHELPERTITLE@";
-// Each step's label and the result text at its right, top to bottom.
-const int PROGRESS_ROWS[][2] = {{1014, 1015}, {1010, 1011}, {1009, 1008}, {1001, 1005},
-                                {1002, 1006}, {1003, 1007}, {1004, 1012}};
 const DWORD POLL_MS = 100;
 const DWORD FIRST_SIGHT_SETTLE_MS = 300;
 const int MAX_PROGRESS_PICTURES = 12;
@@ -332,18 +329,18 @@ bool IsProgressDialog(const std::string& title) {
 // it has one.
 std::string ProgressFields(HWND dialog) {
     std::vector<std::string> rows;
-    for (const auto& row : PROGRESS_ROWS) {
-        HWND label = GetDlgItem(dialog, row[0]);
-        HWND result = GetDlgItem(dialog, row[1]);
+    for (const auto& [labelId, resultId] : ProgressRows()) {
+        HWND label = GetDlgItem(dialog, labelId);
+        HWND result = GetDlgItem(dialog, resultId);
         std::string state = !label || !IsWindowVisible(label) ? "hidden"
                             : IsWindowEnabled(label)          ? "black"
                                                               : "grey";
         std::string resultText = result && IsWindowVisible(result) ? WindowText(result) : "";
         if (!resultText.empty())
             state += " " + resultText;
-        rows.push_back((label ? WindowText(label) : std::to_string(row[0])) + "=" + state);
+        rows.push_back((label ? WindowText(label) : std::to_string(labelId)) + "=" + state);
     }
-    HWND status = GetDlgItem(dialog, STATUS_LINE_ID);
+    HWND status = GetDlgItem(dialog, PROGRESS_STATUS_LINE_ID);
     return ",\"title\":" + JsonText(WindowText(dialog)) + ",\"rows\":" + JsonList(rows) +
            ",\"status\":" + JsonText(status ? WindowText(status) : "");
 }
@@ -508,6 +505,10 @@ private:
         // Texts and buttons may still be filled in just after the window
         // shows; a person needs time to read it anyway.
         Sleep(FIRST_SIGHT_SETTLE_MS);
+        // A window gone before it could be read was the progress dialog
+        // ending (its title already blank), not a message.
+        if (!IsWindow(window))
+            return;
         SHOWN_DIALOG dialog;
         dialog.window = window;
         dialog.title = WindowText(window);

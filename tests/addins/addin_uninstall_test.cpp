@@ -7,43 +7,18 @@
 
 #include "addins/addin_uninstall.h"
 #include "foundation/log_file.h"
-#include "testkit/scripted_presenter.h"
-#include "testkit/version_guard.h"
-#include "tests/addins/addin_test_support.h"
+#include "testkit/addin_fixtures.h"
 
 namespace {
 
-const char* const MANIFEST = "orva..vsto_0005";
 const std::string FAILED = "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" failed.";
-
-// An add-in deployed to the click-once store, with the stand-in uninstaller.
-struct DEPLOYED_ADDIN {
-    DEPLOYED_ADDIN() {
-        store.AddMark(MANIFEST, "Orvalith Outlook Add-In.vsto, Version=5.0.0.0");
-        store.AddManifest(MANIFEST);
-        presenter.WatchFile(store.ManifestPath(MANIFEST));
-    }
-    bool Uninstall() {
-        return UninstallAddIn(nullptr, ADDIN_NAME, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE);
-    }
-
-    VERSION_GUARD xp{5, 1};
-    SCRIPTED_PRESENTER presenter;
-    CLICKONCE_STORE store;
-    UNINSTALLER_JOURNAL journal;
-};
-
-// The stand-in's command for entry, with further parameters.
-std::string Command(const UNINSTALL_ENTRY& entry, const std::string& more = "") {
-    return FakeUninstallerPath() + " /entry " + entry.Name() + (more.empty() ? "" : " " + more);
-}
 
 TEST(AddInUninstall, WithoutAnEntryNothingRunsAndTheStoreIsCleaned) {
     DEPLOYED_ADDIN addIn;
     UNINSTALL_ENTRY other("OrvalithTest.Other", "Orvalith v5 Outlook Add-In (old)");
     other.SetCommand(HKEY_CURRENT_USER, Command(other));
     EXPECT_TRUE(addIn.Uninstall());
-    EXPECT_FALSE(addIn.store.HasManifest(MANIFEST));
+    EXPECT_FALSE(addIn.store.HasManifest(ADDIN_MANIFEST));
     EXPECT_TRUE(addIn.journal.Starts().empty());
     EXPECT_TRUE(other.Present());
     EXPECT_TRUE(addIn.presenter.Shown().empty());
@@ -60,7 +35,7 @@ TEST(AddInUninstall, AnEntryNamedInAnyCaseIsRunAndGone) {
 
     EXPECT_TRUE(result);
     EXPECT_FALSE(entry.Present());
-    EXPECT_TRUE(addIn.store.HasManifest(MANIFEST));
+    EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
     EXPECT_TRUE(addIn.presenter.Shown().empty());
     std::vector<std::string> starts = addIn.journal.Starts();
     ASSERT_EQ(starts.size(), 1u);
@@ -124,7 +99,7 @@ TEST(AddInUninstall, ACancelOrAFailureIsTold) {
         entry.SetCommand(HKEY_CURRENT_USER,
                          c.command[0] == '/' ? Command(entry, c.command) : c.command);
         EXPECT_FALSE(addIn.Uninstall());
-        EXPECT_EQ(addIn.store.HasManifest(MANIFEST), c.storeKept);
+        EXPECT_EQ(addIn.store.HasManifest(ADDIN_MANIFEST), c.storeKept);
         const std::vector<SHOWN_MESSAGE>& shown = addIn.presenter.Shown();
         ASSERT_EQ(shown.size(), c.told.size());
         for (size_t i = 0; i < shown.size(); ++i)
@@ -148,7 +123,7 @@ TEST(AddInUninstall, AnEntryLeftBehindOrWithoutCommandIsNotGone) {
     EXPECT_FALSE(addIn.Uninstall());
     EXPECT_EQ(addIn.journal.Starts().size(), 1u);
     EXPECT_TRUE(addIn.presenter.Shown().empty());
-    EXPECT_TRUE(addIn.store.HasManifest(MANIFEST));
+    EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
 }
 
 TEST(AddInUninstall, OfTwoEntriesOfOneNameTheFirstRunsAndTheSecondRemains) {

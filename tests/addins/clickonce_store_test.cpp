@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "addins/clickonce_store.h"
-#include "tests/addins/addin_test_support.h"
+#include "testkit/addin_fixtures.h"
 
 namespace {
 

@@ -1,58 +1,12 @@
-#include "outlook_test_support.h"
+#include "testkit/outlook_fixture.h"
 
-#include "foundation/error_code.h"
-#include "outlook/com_error.h"
 #include "outlook/outlook_errors.h"
 #include "testkit/test_window.h"
 #include "testkit/ui_driver.h"
 
-const char* const PROFILE =
-    "store|Mailbox|STORE-A\nfolder|Mailbox/Inbox|mail|INBOX-A\n"
-    "folder|Mailbox/Calendar|calendar|CAL-A\nfolder|Mailbox/Inbox/Project|mail|PROJ-A\n"
-    "folder|Mailbox/Inbox/Project/Deadlines|calendar|DEAD-A\nfolder|Mailbox/Tasks|tasks|TASKS-A\n"
-    "store|Archive|STORE-B\nfolder|Archive/Old Calendar|calendar|CAL-B\n"
-    "appointment|Mailbox/Calendar|Orvalith one|0\nappointment|Mailbox/Calendar|Dentist|-\n"
-    "appointment|Mailbox/Calendar|Orvalith two|7\n"
-    "appointment|Mailbox/Calendar|Negative marker|-1\n"
-    "appointment|Mailbox/Inbox/Project/Deadlines|Orvalith nested|3\n"
-    "appointment|Archive/Old Calendar|Orvalith archived|1\n"
-    "appointment|Archive/Old Calendar|Holiday|-\nmail|Mailbox/Inbox|Orvalith newsletter|5\n"
-    "view|Mailbox/Tasks|Orvalith Nat Ord\nview|Mailbox/Tasks|Orvalith A1\n"
-    "view|Mailbox/Tasks|Simple List\nstorage|Mailbox/Tasks|Orvalith Settings\n"
-    "task|Mailbox/Tasks|Orvalith Settings|-\ntask|Mailbox/Tasks|Buy milk|-\n";
-
 namespace {
 
-class OutlookConnectionTest : public OutlookTest {
-protected:
-    // A fresh connection to the profile with these faults added.
-    static void Reload(const char* faults) {
-        ReleaseOutlook();
-        fake_outlook::Load(PROFILE);
-        fake_outlook::Add(faults);
-    }
-    // How the call ended: "returned", the error code, or the COM error's HRESULT.
-    static std::string Outcome(void (*call)()) {
-        try {
-            call();
-            return "returned";
-        } catch (ERROR_CODE code) {
-            return "error code " + std::to_string(code);
-        } catch (const COM_ERROR& error) {
-            char text[24];
-            wsprintfA(text, "COM error %08x", static_cast<unsigned>(error.Error()));
-            return text;
-        }
-    }
-    static void GetMapi() { GetMAPI("LoadOutlook"); }
-    // Expects count messages so far, the last one saying each part.
-    void ExpectLastSaid(size_t count, std::initializer_list<const char*> parts) {
-        ASSERT_EQ(count, presenter.Shown().size());
-        std::string said = Said(presenter.Shown().back());
-        for (const char* part : parts)
-            EXPECT_TRUE(Has(said, part)) << said;
-    }
-};
+using OutlookConnectionTest = OutlookTest;
 
 TEST_F(OutlookConnectionTest, GetMAPIStartsOutlookOnceAndThenAsksNothing) {
     DISPATCH_OBJECT first = GetMAPI("LoadOutlook");

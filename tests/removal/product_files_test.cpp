@@ -3,97 +3,17 @@
 #include <windows.h>
 
 #include "app/product_files.h"
-#include "foundation/owned_handle.h"
 #include "system/system_info.h"
 #include "testkit/product_layout.h"
-#include "testkit/temp_folder.h"
-#include "string_printing.h"
+#include "testkit/string_printing.h"
 
 namespace {
 
 using STRINGS = std::vector<std::string>;
 
-void Append(STRINGS& files, const std::string& prefix, std::initializer_list<const char*> names) {
-    for (const char* name : names)
-        files.push_back(prefix + name);
-}
-
-// One older add-in generation, given its two version folder names.
-void AppendOlderAddIn(STRINGS& files, const std::string& version2007,
-                      const std::string& version2010) {
-    Append(files, "Add-In 2007\\", {"Setup.exe", "Orvalith AddIn 2007.vsto"});
-    Append(files, "Add-In 2007\\Application Files\\" + version2007 + "\\",
-           {"Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
-            "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
-            "Orvalith AddIn 2007.dll.config.deploy", "Orvalith AddIn 2007.dll.deploy",
-            "Orvalith AddIn 2007.vsto", "Orvalith AddIn 2007.dll.manifest"});
-    Append(files, "Add-In 2010\\", {"Setup.exe", "Orvalith AddIn 2010.vsto"});
-    Append(files, "Add-In 2010\\Application Files\\" + version2010 + "\\",
-           {"Microsoft.Office.Tools.Common.v4.0.Utilities.dll.deploy",
-            "Microsoft.Office.Tools.Outlook.v4.0.Utilities.dll.deploy",
-            "Orvalith AddIn 2007.dll.deploy", "Orvalith AddIn 2010.dll.deploy",
-            "Orvalith AddIn 2010.vsto", "Orvalith AddIn 2010.dll.manifest"});
-}
-
-// Every file of a complete install: the current ones, then the previous and
-// the oldest add-in generations, which are removed but never reported.
-STRINGS AllProductFiles() {
-    STRINGS files = CurrentProductFiles();
-    AppendOlderAddIn(files, "Orvalith AddIn 2007_4_1_0_17", "Orvalith AddIn 2010_4_1_0_17");
-    files.push_back("Add-In 2010\\Application Files\\Orvalith AddIn 2010_4_1_0_17\\Resources\\"
-                    "openTaskContext.png.deploy");
-    AppendOlderAddIn(files, "Orvalith AddIn 2007_4_0_0_0", "Orvalith AddIn 2010_1_0_0_0");
-    return files;
-}
-
-void Install(const std::string& programFolder) {
-    for (const std::string& file : AllProductFiles())
-        MakeFile(programFolder + "\\" + file);
-}
-
-// The files as the removal lists them: full path and line feed.
-std::string Listed(const std::string& folder, const STRINGS& files) {
-    std::string list;
-    for (const std::string& file : files)
-        list += folder + "\\" + file + "\n";
-    return list;
-}
-
-STRINGS Remaining(const std::string& program) {
-    return FilesLeft(program, AllProductFiles());
-}
-
-// A complete install in a temporary folder.
-struct INSTALLED {
-    explicit INSTALLED(const std::string& relativeProgram) : program(temp.File(relativeProgram)) {
-        Install(program);
-    }
-    TEMP_FOLDER temp;
-    std::string program;
-};
-
-TEST(ProductFiles, CompleteInstallGoesWithEveryFolder) {
-    TEMP_FOLDER temp;
-    const std::string parent = temp.File("Brindlecove");
-    const std::string root = parent + "\\Orvalith 5";
-    const std::string program = root + "\\Program";
-    // Texts left by an earlier failed run do not carry over.
-    EXPECT_FALSE(RemoveProductFiles(root, program));
-    EXPECT_FALSE(FailedFileList().empty());
-
-    Install(program);
-    EXPECT_TRUE(RemoveProductFiles(root, program));
-    EXPECT_EQ(FailedFileList(), "");
-    EXPECT_EQ(LastDeleteError(), "");
-    EXPECT_EQ(Remaining(program), STRINGS());
-    EXPECT_FALSE(Exists(parent));
-    EXPECT_TRUE(Exists(temp.Path()));
-}
-
 // A missing folder, or one too long for any path: every program and current
 // add-in file is listed, one line each in order; the older generations never.
 TEST(ProductFiles, MissingProgramFolderListsEveryProgramAndCurrentAddInFile) {
-    EXPECT_EQ(CurrentProductFiles().size(), 35u);
     TEMP_FOLDER temp;
     MakeFile(temp.File("keep.txt")); // else the root's parent would go
     for (const std::string& program : {temp.File("Gone"), temp.File(std::string(300, 'x'))}) {
@@ -107,40 +27,35 @@ TEST(ProductFiles, MissingProgramFolderListsEveryProgramAndCurrentAddInFile) {
     }
 }
 
+// A program file held open without sharing deletion and a current add-in
+// file that is read-only are listed (the program file's error explains);
+// alone, the add-in file's error explains. An older generation's file that
+// stays is never listed. Everything else goes.
 TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
     const std::string locked = "Orvalith.exe";
     const std::string readOnly = "Orvalith Add-In\\Application Files\\Orvalith Outlook "
                                  "Add-In_5_0_72_0\\Resources\\pin.gif.deploy";
     const std::string olderReadOnly =
         "Add-In 2007\\Application Files\\Orvalith AddIn 2007_4_0_0_0\\Orvalith AddIn 2007.vsto";
-    {
-        // A program file held open without sharing deletion, and a current
-        // add-in file that is read-only: the program file's error explains.
+    for (bool holdProgramFile : {true, false}) {
         INSTALLED install("Program");
-        OWNED_HANDLE held(CreateFileA((install.program + "\\" + locked).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held.Valid());
-        SetFileAttributesA((install.program + "\\" + readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
-
-        EXPECT_FALSE(RemoveProductFiles(install.program, install.program));
-        EXPECT_EQ(FailedFileList(), Listed(install.program, {locked, readOnly}));
-        EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_SHARING_VIOLATION));
-        EXPECT_EQ(Remaining(install.program), (STRINGS{locked, readOnly}));
-        EXPECT_TRUE(Exists(install.program + "\\Orvalith Add-In\\Application Files"));
-        EXPECT_FALSE(Exists(install.program + "\\Add-In 2007"));
-    }
-    {
-        // Only the add-in file fails: its error explains. An older
-        // generation's file that stays is never listed.
-        INSTALLED install("Program");
-        for (const std::string& file : {readOnly, olderReadOnly})
+        OWNED_HANDLE held(holdProgramFile
+                              ? CreateFileA((install.program + "\\" + locked).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                              : nullptr);
+        ASSERT_EQ(holdProgramFile, held.Valid());
+        for (const std::string& file : {readOnly, holdProgramFile ? readOnly : olderReadOnly})
             SetFileAttributesA((install.program + "\\" + file).c_str(), FILE_ATTRIBUTE_READONLY);
 
         EXPECT_FALSE(RemoveProductFiles(install.program, install.program));
-        EXPECT_EQ(FailedFileList(), Listed(install.program, {readOnly}));
-        EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_ACCESS_DENIED));
-        EXPECT_EQ(Remaining(install.program), (STRINGS{readOnly, olderReadOnly}));
+        const STRINGS listed = holdProgramFile ? STRINGS{locked, readOnly} : STRINGS{readOnly};
+        EXPECT_EQ(FailedFileList(), Listed(install.program, listed));
+        EXPECT_EQ(LastDeleteError(), GetSystemErrorText(holdProgramFile ? ERROR_SHARING_VIOLATION
+                                                                        : ERROR_ACCESS_DENIED));
+        EXPECT_EQ(install.Left(), (holdProgramFile ? listed : STRINGS{readOnly, olderReadOnly}));
+        EXPECT_TRUE(Exists(install.program + "\\Orvalith Add-In\\Application Files"));
         EXPECT_FALSE(Exists(install.program + "\\Add-In 2010"));
+        EXPECT_EQ(holdProgramFile, !Exists(install.program + "\\Add-In 2007"));
     }
 }
 
@@ -152,31 +67,37 @@ TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {
         EXPECT_TRUE(RemoveProductFiles(install.temp.File("Root"), install.program));
         EXPECT_EQ(FailedFileList(), "");
         EXPECT_TRUE(Exists(install.program + "\\Notes.txt"));
-        EXPECT_EQ(Remaining(install.program), STRINGS());
+        EXPECT_EQ(install.Left(), STRINGS());
         EXPECT_FALSE(Exists(install.program + "\\Orvalith Add-In"));
         EXPECT_FALSE(Exists(install.program + "\\Add-In 2007"));
     }
-    {
-        // The shared add-in folders stay while a version folder below them
-        // is not empty; the rest of both older generations goes.
-        INSTALLED install("Program");
-        const std::string versions = install.program + "\\Add-In 2010\\Application Files\\";
-        MakeFile(versions + "Orvalith AddIn 2010_1_0_0_0\\user.txt");
-        EXPECT_TRUE(RemoveProductFiles(install.program, install.program));
-        EXPECT_TRUE(Exists(versions + "Orvalith AddIn 2010_1_0_0_0\\user.txt"));
-        EXPECT_FALSE(Exists(versions + "Orvalith AddIn 2010_4_1_0_17"));
-        EXPECT_FALSE(Exists(install.program + "\\Add-In 2007"));
-        EXPECT_EQ(Remaining(install.program), STRINGS());
-    }
+    // The shared add-in folders stay while a version folder below them is
+    // not empty; the rest of both older generations goes.
+    INSTALLED install("Program");
+    const std::string versions = install.program + "\\Add-In 2010\\Application Files\\";
+    MakeFile(versions + "Orvalith AddIn 2010_1_0_0_0\\user.txt");
+    EXPECT_TRUE(RemoveProductFiles(install.program, install.program));
+    EXPECT_TRUE(Exists(versions + "Orvalith AddIn 2010_1_0_0_0\\user.txt"));
+    EXPECT_FALSE(Exists(versions + "Orvalith AddIn 2010_4_1_0_17"));
+    EXPECT_FALSE(Exists(install.program + "\\Add-In 2007"));
+    EXPECT_EQ(install.Left(), STRINGS());
 }
 
-TEST(ProductFiles, RootParentGoesWhenEmptyHoweverTheRootIsWritten) {
+// A complete install goes with every folder up to the root's parent,
+// however the root is written; texts left by an earlier failed run do not
+// carry over.
+TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten) {
     for (const char* ending : {"", "\\", "/"}) {
         SCOPED_TRACE(ending);
         INSTALLED install("Parent\\Root\\Program");
+        EXPECT_FALSE(RemoveProductFiles(install.temp.File("Gone"), install.temp.File("Gone")));
         EXPECT_TRUE(
             RemoveProductFiles(install.temp.File("Parent\\Root") + ending, install.program));
+        EXPECT_EQ(FailedFileList(), "");
+        EXPECT_EQ(LastDeleteError(), "");
+        EXPECT_EQ(install.Left(), STRINGS());
         EXPECT_FALSE(Exists(install.temp.File("Parent")));
+        EXPECT_TRUE(Exists(install.temp.Path()));
     }
     {
         // A parent that holds anything else stays.
@@ -202,42 +123,14 @@ TEST(ProductFiles, RootParentGoesWhenEmptyHoweverTheRootIsWritten) {
     }
 }
 
-// Files and folders at the root of a drive that carry the product's names but
-// are not the product's. Each is made only where nothing of that name exists,
-// and removed again whatever the test found.
-struct DECOYS {
-    ~DECOYS() {
-        for (auto it = made.rbegin(); it != made.rend(); ++it)
-            if (!DeleteFileA(it->c_str()))
-                RemoveDirectoryA(it->c_str());
-    }
-    bool Add(const std::string& path, bool folder) {
-        bool added = folder ? CreateDirectoryA(path.c_str(), nullptr) != 0
-                            : OWNED_HANDLE(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr))
-                                  .Valid();
-        if (added)
-            made.push_back(path);
-        return added;
-    }
-    STRINGS Missing() const {
-        STRINGS missing;
-        for (const std::string& path : made)
-            if (!Exists(path))
-                missing.push_back(path);
-        return missing;
-    }
-    STRINGS made;
-};
-
 TEST(ProductFiles, BlankProgramFolderDeletesNothing) {
-    // Bare names would land at the root of the current folder's drive.
+    // Bare names would land at the root of the current folder's drive; the
+    // empty add-in folders there would go if removed.
     TEMP_FOLDER temp;
     CURRENT_FOLDER current(temp.Path());
     const std::string driveRoot = temp.Path().Left(3);
     ASSERT_EQ(driveRoot.substr(1), ":\\");
     DECOYS decoys;
-    // The empty add-in folders would go if removed.
     for (auto [name, folder] : {std::make_pair("Orvalith.exe", false),
                                 {"Orvalith Add-In", true},
                                 {"Orvalith Add-In\\Setup.exe", false},

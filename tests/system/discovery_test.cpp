@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "foundation/log_file.h"
-#include "foundation/owned_handle.h"
 #include "system/communications_window.h"
 #include "system/processes.h"
 #include "testkit/temp_folder.h"
@@ -12,54 +11,6 @@ namespace {
 
 const char* const CLASS_NAME = "OrvalithDiscoveryTestClass";
 const char* const TITLE = "Orvalith discovery test";
-
-// A window of the agreed class and title on a thread of its own, as the
-// other program would own it: message-only, or top-level for contrast.
-class OTHER_PROGRAM_WINDOW {
-public:
-    explicit OTHER_PROGRAM_WINDOW(bool messageOnly)
-        : messageOnly_(messageOnly), ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-          thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
-        WaitForSingleObject(ready_.Get(), 10000);
-    }
-    ~OTHER_PROGRAM_WINDOW() {
-        PostMessageA(window_, WM_CLOSE, 0, 0);
-        WaitForSingleObject(thread_.Get(), 10000);
-    }
-
-    HWND Window() const { return window_; }
-    int closes = 0;
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_CLOSE) {
-            ++reinterpret_cast<OTHER_PROGRAM_WINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA))
-                  ->closes;
-            DestroyWindow(window);
-            PostQuitMessage(0);
-            return 7; // an answer the caller can recognise
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-
-    static DWORD WINAPI Run(LPVOID argument) {
-        auto self = static_cast<OTHER_PROGRAM_WINDOW*>(argument);
-        TEST_WINDOW window(CLASS_NAME, TITLE, self->messageOnly_ ? HWND_MESSAGE : nullptr,
-                           Procedure);
-        self->window_ = window.Get();
-        SetWindowLongPtrA(self->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        SetEvent(self->ready_.Get());
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0)
-            DispatchMessageA(&message);
-        return 0;
-    }
-
-    bool messageOnly_;
-    OWNED_HANDLE ready_;
-    OWNED_HANDLE thread_;
-    HWND window_ = nullptr;
-};
 
 // Whether the log, closed and reopened to be read, holds text.
 bool Logged(const STRING& path, const std::string& text) {
@@ -128,7 +79,7 @@ TEST(CommunicationsWindow, FoundOnlyAsAMessageOnlyWindowAndClosedSynchronously) 
         ~LOG_CLOSER() { Log.Close(); }
     } closer;
     {
-        OTHER_PROGRAM_WINDOW topLevel(false);
+        OTHER_PROGRAM_WINDOW topLevel(CLASS_NAME, TITLE, false);
         ASSERT_TRUE(topLevel.Window());
         EXPECT_EQ(nullptr, GetCommunicationsWindow(CLASS_NAME, TITLE));
         EXPECT_EQ(0, CloseCommunicationsWindow(CLASS_NAME, TITLE));
@@ -138,7 +89,7 @@ TEST(CommunicationsWindow, FoundOnlyAsAMessageOnlyWindowAndClosedSynchronously) 
                             "\"Orvalith discovery test\""));
     EXPECT_TRUE(Logged(log, " GetCommunicationsWindow 0 00000000"));
 
-    OTHER_PROGRAM_WINDOW other(true);
+    OTHER_PROGRAM_WINDOW other(CLASS_NAME, TITLE, true);
     ASSERT_TRUE(other.Window());
     HWND found = GetCommunicationsWindow(CLASS_NAME, TITLE);
     EXPECT_EQ(other.Window(), found);

@@ -9,9 +9,12 @@
 #include <windows.h>
 
 #include "foundation/owned_handle.h"
+#include "addins/addin_uninstall.h"
+#include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
 #include "testkit/test_registry.h"
 #include "testkit/ui_driver.h"
+#include "testkit/version_guard.h"
 
 // The names the uninstall passes.
 extern const char* const ADDIN_NAME;
@@ -104,3 +107,29 @@ private:
     OWNED_HANDLE stop_;
     OWNED_HANDLE thread_;
 };
+
+// The add-in's manifest in the store.
+const char* const ADDIN_MANIFEST = "orva..vsto_0005";
+
+// The add-in deployed to the click-once store (its manifest watched by the
+// presenter), on Windows XP, with the stand-in uninstaller's journal.
+struct DEPLOYED_ADDIN {
+    DEPLOYED_ADDIN() {
+        store.AddMark(ADDIN_MANIFEST, "Orvalith Outlook Add-In.vsto, Version=5.0.0.0");
+        store.AddManifest(ADDIN_MANIFEST);
+        presenter.WatchFile(store.ManifestPath(ADDIN_MANIFEST));
+    }
+    bool Uninstall() {
+        return UninstallAddIn(nullptr, ADDIN_NAME, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE);
+    }
+
+    VERSION_GUARD xp{5, 1};
+    SCRIPTED_PRESENTER presenter;
+    CLICKONCE_STORE store;
+    UNINSTALLER_JOURNAL journal;
+};
+
+// The stand-in's command for entry, with further parameters.
+inline std::string Command(const UNINSTALL_ENTRY& entry, const std::string& more = "") {
+    return FakeUninstallerPath() + " /entry " + entry.Name() + (more.empty() ? "" : " " + more);
+}

@@ -1,4 +1,4 @@
-#include "tests/addins/addin_test_support.h"
+#include "testkit/addin_fixtures.h"
 
 #include <gtest/gtest.h>
 
