@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <commctrl.h>
+#include <cstring>
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -82,7 +83,7 @@ STRING TakeLogSwitch(STRING& text) {
     int at = FindSwitch(text, LOG_SWITCH);
     if (at < 0)
         return STRING();
-    int start = at + lstrlenA(LOG_SWITCH);
+    int start = at + static_cast<int>(strlen(LOG_SWITCH));
     bool quoted = start < text.Length() && text[start] == '"';
     if (quoted)
         ++start;
@@ -166,7 +167,7 @@ COMMAND_LINE ParseCommandLine(const STRING& commandLine) {
     int quiet = FindSwitch(rest, QUIET_SWITCH);
     parsed.quiet = quiet >= 0;
     if (parsed.quiet)
-        rest.erase(quiet, lstrlenA(QUIET_SWITCH));
+        rest.erase(quiet, strlen(QUIET_SWITCH));
     parsed.usage = rest.Find(USAGE_SWITCH) >= 0;
     parsed.partial = rest.Match(PARTIAL_SWITCH, MATCH_CONTAINS, true);
     parsed.remaining = rest;
