@@ -186,8 +186,11 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
         RowShown(IDC_LABEL_RESTORE_POINT);
         if (!partial) {
             BeginRestorePoint();
-            Log.Printf("Restore point: sequence number %ld (-1: none was made)\r\n",
-                       static_cast<long>(RestorePointSequenceNumber()));
+            if (RestorePointSequenceNumber() >= 0)
+                Log.Printf("Restore point begun, sequence number %ld\r\n",
+                           static_cast<long>(RestorePointSequenceNumber()));
+            else
+                Log.Line("Restore point: none could be begun");
         }
         RowDone(IDC_RESULT_RESTORE_POINT);
     }
@@ -254,8 +257,10 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
     CloseOutlookWindows();
 
     if (IsXPOrLater() && !partial) {
+        bool begun = RestorePointSequenceNumber() >= 0;
         EndRestorePoint();
-        Log.Line("Restore point: ended");
+        if (begun)
+            Log.Line("Restore point ended");
     }
     if (!partial && filesFailed) {
         filesLeft = true;
