@@ -134,7 +134,6 @@ EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine)
                    commandLine.remaining.c_str());
 
         if (!commandLine.partial) {
-            // With nobody to close it, a quiet run cannot wait for Outlook.
             if (IsOutlookRunning()) {
                 MessageOkById(IDS_OUTLOOK_RUNNING);
                 return EXIT_OUTLOOK_RUNNING;
