@@ -8,6 +8,7 @@
 #include "testkit/scripted_presenter.h"
 #include "testkit/temp_folder.h"
 #include "testkit/test_window.h"
+#include "testkit/ui_driver.h"
 #include "testkit/version_guard.h"
 
 namespace {
@@ -131,6 +132,35 @@ TEST(Messages, OkMessagesAreLoggedBeforeShowingAndReplaceTheFirstPlaceholderOnly
     EXPECT_EQ(presenter.Shown()[1].text, "Uninstall of Add-In \"Orvalith Outlook Add-In\" failed.");
     EXPECT_EQ(presenter.Shown()[1].type, static_cast<UINT>(MB_OK | MB_ICONHAND));
     EXPECT_EQ(presenter.Shown()[2].text, "one and <x>");
+}
+
+TEST(Messages, EachMessageIsLoggedWithItsAnswerAndQuietOnesAreOnlyLoggedTakingYesOrOk) {
+    VERSION_GUARD version(6, 0);
+    TEMP_FOLDER folder;
+    const STRING path = folder.File("answers.log");
+    ASSERT_TRUE(Log.Open(path));
+    SCRIPTED_PRESENTER presenter;
+    presenter.Answer(IDNO);
+    ShowMessage("? Shown:~asked", MB_YESNO);
+    SetMessagesQuiet(true);
+    const std::pair<UINT, int> quietAnswers[] = {{MB_YESNO, IDYES},
+                                                 {MB_YESNOCANCEL, IDYES},
+                                                 {MB_OK, IDOK},
+                                                 {MB_OKCANCEL, IDOK},
+                                                 {MB_RETRYCANCEL, IDCANCEL}};
+    for (auto [type, answer] : quietAnswers)
+        EXPECT_EQ(ShowMessage("# Quiet:~\nwhole", type), answer) << type;
+    MsgBoxOK("! Also quiet");
+    SetMessagesQuiet(false);
+    Log.Close();
+    EXPECT_EQ(presenter.Shown().size(), 1u);
+    std::string log = ReadWholeFile(path);
+    for (const char* line :
+         {" Message answered No: ? Shown:~asked\r\n",
+          " Message not shown (quiet run), taken as answered Yes: # Quiet:~\nwhole\r\n",
+          " Message not shown (quiet run), taken as answered Cancel: # Quiet:~\nwhole\r\n",
+          " Message not shown (quiet run), taken as answered OK: ! Also quiet\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
 }
 
 TEST(Messages, PumpPendingMessagesEmptiesTheQueue) {

@@ -115,8 +115,12 @@ TEST(ProgramRun, ConfirmationAsksYesOrNoAndNoOpensNoQuestionnaire) {
         if (vista)
             version = std::make_unique<WINE_VERSION_OVERRIDE>(PRODUCT_FILE_NAME, "vista");
         ASSERT_TRUE(!version || version->Applied());
+        // The run that answers Yes names its log on the command line, and is
+        // otherwise the same.
+        TEMP_FOLDER folder;
+        const std::string log = folder.File("support log.txt");
         CHILD_PROCESS child;
-        StartProduct(child, "");
+        StartProduct(child, answer == IDYES ? "/Log=\"" + log + "\"" : "");
         SHOWN_DIALOG dialog = WaitForDialog(child, PROGRAM_TIMEOUT_MS);
         ASSERT_TRUE(dialog.window) << "no dialog appeared";
 
@@ -139,7 +143,31 @@ TEST(ProgramRun, ConfirmationAsksYesOrNoAndNoOpensNoQuestionnaire) {
         AnswerDialog(dialog.window, IDNO);
         ExpectExitsWithZero(child);
         EXPECT_EQ(std::vector<std::string>{}, environment.OpenedPages(NO_PAGE_WAIT_MS));
+        if (answer == IDYES) {
+            std::string logText = ReadWholeFile(log);
+            for (const char* part : {"Message answered Yes: ? Are you sure",
+                                     "Message answered OK: ! Orvalith Uninstall was unsuccessful.",
+                                     "Start-up: exit code 0"})
+                EXPECT_TRUE(Contains(logText, part)) << part << logText;
+        }
     }
+}
+
+// "/?" on the real program: one message box, and nothing else happens.
+TEST(ProgramRun, UsageShowsOneMessageAndEndsWithZero) {
+    RUN_ENVIRONMENT environment;
+    ASSERT_EQ("", environment.Problem());
+    CHILD_PROCESS child;
+    StartProduct(child, "/?");
+    SHOWN_DIALOG dialog = WaitForDialog(child, PROGRAM_TIMEOUT_MS);
+    ASSERT_TRUE(dialog.window) << "no dialog appeared";
+    EXPECT_TRUE(dialog.IsClassicMessageBox());
+    std::vector<std::string> texts = dialog.StaticTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(0u, texts.back().find("Usage: \"Orvalith Uninstall.exe\" [/Quiet] [/Log=FILE]"));
+    AnswerDialog(dialog.window, IDOK);
+    ExpectExitsWithZero(child);
+    EXPECT_EQ(std::vector<std::string>{}, environment.OpenedPages(NO_PAGE_WAIT_MS));
 }
 
 } // namespace

@@ -34,6 +34,33 @@ TEST(CommandLine, PartialSwitchAndRemainingText) {
     EXPECT_EQ(ParseCommandLine(longLine + " /PartialOK").remaining, longLine);
 }
 
+TEST(CommandLine, QuietLogAndUsageSwitchesAreTakenOutBeforeTheRootFolder) {
+    // Command line, quiet, log file, usage, partial, remaining text.
+    const std::tuple<const char*, bool, const char*, bool, bool, const char*> cases[] = {
+        {"C:\\Orvalith", false, "", false, false, "C:\\Orvalith"},
+        {"/Quiet", true, "", false, false, ""},
+        {"C:\\Program Files\\Orvalith /quiet", true, "", false, false,
+         "C:\\Program Files\\Orvalith"},
+        {"C:\\Orvalith /LOG=C:\\u.log /QUIET", true, "C:\\u.log", false, false, "C:\\Orvalith"},
+        {"/Log=\"C:\\My Logs\\u.log\" /PartialOK C:\\My Folder /qUiEt", true, "C:\\My Logs\\u.log",
+         false, true, "C:\\My Folder"},
+        // A switch inside the quoted file name belongs to the name.
+        {"/Log=\"C:\\x /Quiet\\u.log\" C:\\Orvalith", false, "C:\\x /Quiet\\u.log", false, false,
+         "C:\\Orvalith"},
+        {"/Log=\"C:\\Open quote", false, "C:\\Open quote", false, false, ""},
+        {"/Log= C:\\Orvalith", false, "", false, false, "C:\\Orvalith"},
+        {"/?", false, "", true, false, "/?"},
+        {"/Quiet /?", true, "", true, false, "/?"},
+    };
+    for (auto [commandLine, quiet, logFile, usage, partial, remaining] : cases) {
+        COMMAND_LINE parsed = ParseCommandLine(commandLine);
+        EXPECT_EQ(std::make_tuple(parsed.quiet, parsed.logFile, parsed.usage, parsed.partial,
+                                  parsed.remaining),
+                  std::make_tuple(quiet, STRING(logFile), usage, partial, STRING(remaining)))
+            << commandLine;
+    }
+}
+
 namespace {
 
 ADMIN_ANSWER adminAnswer = ADMIN_YES;
@@ -137,4 +164,70 @@ TEST(Startup, FailedCoInitializeIsReportedWithItsResultCode) {
     EXPECT_EQ(shown[0].text, "Unable to initialise OLE: CoInitialize failed (0x80010106). Your "
                              "computer may be incorrectly configured.");
     EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_OK | MB_ICONHAND));
+}
+
+// A quiet run shows nothing, logs each message it would have shown and tells
+// the outcome in its exit code.
+TEST(Startup, QuietRunShowsNothingLogsEachMessageAndAnswersTheOutcome) {
+    VERSION_GUARD version(6, 1);
+    TEMP_FOLDER folder;
+    ENVIRONMENT_OVERRIDE noLog("ORVALITH_UNINSTALL_LOG", nullptr);
+    ENVIRONMENT_OVERRIDE tmp("TMP", folder.Path());
+    ENVIRONMENT_OVERRIDE temp("TEMP", folder.Path());
+    const STRING defaultLog = folder.File("Orvalith Uninstall.log");
+    const STRING namedLog = folder.File("named log.txt");
+    const STRING named = " /Log=\"" + namedLog + "\"";
+    struct RESTORE {
+        ~RESTORE() { SetAdminQueryForTesting(nullptr); }
+    } restore;
+    SetAdminQueryForTesting(ScriptedAdminAnswer);
+    SCRIPTED_PRESENTER presenter;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    {
+        TEMPORARY_KEY allUsersInstall(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY, true);
+        adminAnswer = ADMIN_NO;
+        EXPECT_EQ(RunProgram(instance, "/QUIET"), EXIT_ADMIN_REQUIRED);
+        // A log that cannot be opened does not stop the run.
+        EXPECT_EQ(RunProgram(instance, "/Log=Z:\\no\\such\\folder.log /quiet"),
+                  EXIT_ADMIN_REQUIRED);
+        adminAnswer = ADMIN_YES;
+    }
+    RunOnNewThread([&] {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        EXPECT_EQ(RunProgram(instance, ("/Quiet" + named).c_str()), EXIT_COM_FAILED);
+        CoUninitialize();
+    });
+    CoInitialize(nullptr);
+    fake_outlook::Load("fault|CreateInstance|*|0x80080005\n");
+    fake_outlook::Register();
+    // The confirmation is taken as Yes; Outlook cannot be started.
+    SetPausesSkippedForTesting(true);
+    EXPECT_EQ(RunProgram(instance, ("C:\\Orvalith /Quiet" + named).c_str()), EXIT_ABANDONED);
+    SetPausesSkippedForTesting(false);
+    fake_outlook::Revoke();
+    CoUninitialize();
+    EXPECT_TRUE(presenter.Shown().empty());
+
+    const std::pair<const STRING&, const char*> logged[] = {
+        {defaultLog, "command line \"/QUIET\", quiet"},
+        {defaultLog, "taken as answered OK: # Administrator access is required"},
+        {namedLog, "taken as answered OK: # Unable to initialise OLE"},
+        {namedLog, "exit code 5"},
+        {namedLog, "taken as answered Yes: ? Are you sure you want to completely remove"},
+        {namedLog, "Step ended: Uninstalling Orvalith Add-In: Done"},
+        {namedLog, "taken as answered OK: ! Orvalith Uninstall was unsuccessful."},
+        {namedLog, "exit code 1"},
+    };
+    for (auto [file, part] : logged)
+        EXPECT_NE(ReadWholeFile(file).find(part), std::string::npos) << part;
+    EXPECT_EQ(SplitLines(ReadWholeFile(defaultLog)).back().substr(11), "Start-up: exit code 4");
+
+    // "/?" shows how to start the program, even in a quiet run, and does
+    // nothing else.
+    const STRING usageLog = folder.File("usage.log");
+    EXPECT_EQ(RunProgram(instance, ("/Quiet /? /Log=" + usageLog).c_str()), 0);
+    ASSERT_EQ(presenter.Shown().size(), 1u);
+    EXPECT_EQ(presenter.Shown()[0].text.find("Usage: \"Orvalith Uninstall.exe\" [/Quiet]"), 0u);
+    EXPECT_EQ(presenter.Shown()[0].type, static_cast<UINT>(MB_OK | MB_ICONASTERISK));
+    EXPECT_FALSE(FileExists(usageLog));
 }

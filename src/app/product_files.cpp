@@ -10,6 +10,7 @@ namespace {
 
 STRING failedFileList;
 STRING lastDeleteError;
+FILE_REMOVAL removedByLastRun;
 
 using NAME_LIST = std::vector<const char*>;
 
@@ -149,8 +150,10 @@ bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
         error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    if (DeleteFileA((folder.WithTrailingBackslash() + name).c_str()))
+    if (DeleteFileA((folder.WithTrailingBackslash() + name).c_str())) {
+        ++removedByLastRun.files;
         return true;
+    }
     error = GetLastError();
     return false;
 }
@@ -221,6 +224,10 @@ const STRING& LastDeleteError() {
     return lastDeleteError;
 }
 
+const FILE_REMOVAL& RemovedByLastRun() {
+    return removedByLastRun;
+}
+
 bool DeleteProductFile(const STRING& folder, const STRING& fileName, bool report) {
     return DeleteAndRecord(folder, fileName, report, failedFileList, lastDeleteError);
 }
@@ -230,12 +237,16 @@ bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
     if (baseFolder.IsBlank())
         return false;
     STRING path = baseFolder.WithTrailingBackslash() + relativePath.WithoutTrailingBackslash();
-    return RemoveDirectoryA(path.c_str()) != 0;
+    if (!RemoveDirectoryA(path.c_str()))
+        return false;
+    ++removedByLastRun.folders;
+    return true;
 }
 
 bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder) {
     failedFileList.clear();
     lastDeleteError.clear();
+    removedByLastRun = FILE_REMOVAL();
     if (programFolder.IsBlank())
         Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
 

@@ -14,6 +14,14 @@ const STRING& FailedFileList();
 // failed, that of the last failed current add-in file. Empty when none failed.
 const STRING& LastDeleteError();
 
+// What the last RemoveProductFiles deleted: program and add-in files, and
+// folders.
+struct FILE_REMOVAL {
+    int files = 0;
+    int folders = 0;
+};
+const FILE_REMOVAL& RemovedByLastRun();
+
 // Deletes the program files and the three generations of add-in deployment
 // files, then removes, each only when empty, the add-in folders, the program
 // folder, the root folder and the root folder's parent. Answers true when

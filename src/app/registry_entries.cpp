@@ -29,8 +29,13 @@ const PRODUCT_KEY PRODUCT_KEYS[] = {
 
 } // namespace
 
-void RemoveRegistryEntries() {
-    DeleteValueAt(HKEY_LOCAL_MACHINE, MAPI_APPS_KEY, MAPI_APP_VALUE);
-    for (const PRODUCT_KEY& key : PRODUCT_KEYS)
-        RegDeleteKeyA(key.root, key.subkey);
+REGISTRY_REMOVAL RemoveRegistryEntries() {
+    REGISTRY_REMOVAL removed;
+    if (DeleteValueAt(HKEY_LOCAL_MACHINE, MAPI_APPS_KEY, MAPI_APP_VALUE))
+        ++removed.values;
+    for (const PRODUCT_KEY& key : PRODUCT_KEYS) {
+        if (RegDeleteKeyA(key.root, key.subkey) == ERROR_SUCCESS)
+            ++removed.keys;
+    }
+    return removed;
 }

@@ -6,9 +6,15 @@
 // The product's App Paths key, under either hive.
 extern const char* const PRODUCT_APP_PATHS_KEY;
 
+// How many keys and values went.
+struct REGISTRY_REMOVAL {
+    int keys = 0;
+    int values = 0;
+};
+
 // Deletes, in this order: the value "Orvalith.exe" of the machine's
 // MSMapiApps key (the key and its other values stay), then the Uninstall and
 // App Paths keys under HKEY_LOCAL_MACHINE and under HKEY_CURRENT_USER. Each
 // key goes only when it has no subkeys. Every failure (missing key or value,
-// subkeys, no access) is ignored.
-void RemoveRegistryEntries();
+// subkeys, no access) is ignored; answers what was deleted.
+REGISTRY_REMOVAL RemoveRegistryEntries();

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <commctrl.h>
+#include <cstring>
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -18,10 +19,26 @@
 const char* const PRODUCT_UNINSTALL_KEY =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlecove Orvalith";
 const char* const QUESTIONNAIRE_URL = "https://www.brindlecove.example/uninstallq.asp";
+const char* const QUIET_LOG_NAME = "Orvalith Uninstall.log";
+
+const char* const USAGE_TEXT =
+    "i Usage: \"Orvalith Uninstall.exe\" [/Quiet] [/Log=FILE] [/PartialOK] [root folder]~\n"
+    "/Quiet: shows no window. The question is taken as answered Yes and every other message "
+    "as OK; each message is written to the log instead. The uninstall is refused while Outlook "
+    "is running, no web page is opened, and the exit code tells the outcome. The add-in's own "
+    "uninstaller may still show its windows.\n"
+    "/Log=FILE: writes a log to FILE (in double quotes when it holds spaces). A quiet run "
+    "without it logs to \"%TEMP%\\Orvalith Uninstall.log\".\n"
+    "/PartialOK: undoes an unfinished installation without asking anything.\n"
+    "root folder: the folder Orvalith was installed in, used when the registry names none.\n"
+    "/?: shows this message.";
 
 namespace {
 
 const char* const PARTIAL_SWITCH = "/PartialOK";
+const char* const QUIET_SWITCH = "/Quiet";
+const char* const LOG_SWITCH = "/Log=";
+const char* const USAGE_SWITCH = "/?";
 
 ADMIN_QUERY adminQuery = QueryAdministrator;
 
@@ -56,12 +73,103 @@ void ReportCoInitializeFailure(HRESULT result) {
     MsgBoxOK(text);
 }
 
+// Where the first copy of the switch starts, in any letter case; -1 when none.
+int FindSwitch(const STRING& text, const char* name) {
+    return text.ToLower().Find(STRING(name).ToLower());
+}
+
+// Takes "/Log=FILE" out of text and answers FILE (empty when none).
+STRING TakeLogSwitch(STRING& text) {
+    int at = FindSwitch(text, LOG_SWITCH);
+    if (at < 0)
+        return STRING();
+    int start = at + static_cast<int>(strlen(LOG_SWITCH));
+    bool quoted = start < text.Length() && text[start] == '"';
+    if (quoted)
+        ++start;
+    int end = text.Find(quoted ? STR_QUOTE : STR_SPACE, start);
+    if (end < 0)
+        end = text.Length();
+    STRING file = text.substr(start, end - start);
+    text.erase(at, end - at + (quoted && end < text.Length() ? 1 : 0));
+    return file;
+}
+
+// A log named on the command line, else the one ORVALITH_UNINSTALL_LOG
+// names, else, in a quiet run, one in the temporary folder: an
+// administrator's unattended run always leaves its trace. A log that cannot
+// be opened leaves the run without one.
+void OpenLog(const COMMAND_LINE& commandLine) {
+    if (!commandLine.logFile.IsBlank() && Log.Open(commandLine.logFile))
+        return;
+    bool opened = Log.OpenFromEnvironment();
+    if (!opened && commandLine.quiet) {
+        char folder[MAX_PATH];
+        DWORD length = GetTempPathA(sizeof(folder), folder);
+        if (length > 0 && length < sizeof(folder))
+            opened = Log.Open(STRING(folder).WithTrailingBackslash() + QUIET_LOG_NAME);
+    }
+    if (opened && !commandLine.logFile.IsBlank())
+        Log.Printf("Start-up: the log \"%s\" could not be opened\r\n", commandLine.logFile.c_str());
+}
+
+// The start-up checks and the uninstall; answers the outcome as a quiet
+// run's exit code (a run the user declined has none).
+EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine) {
+    if (AdministratorRequired()) {
+        Log.Line("Start-up: all-users install and the user is no administrator");
+        MessageOkById(IDS_ADMIN_REQUIRED);
+        return EXIT_ADMIN_REQUIRED;
+    }
+
+    BYTE result = 1;
+    bool filesLeft = false;
+    {
+        COM_APARTMENT com;
+        if (FAILED(com.Result())) {
+            ReportCoInitializeFailure(com.Result());
+            return EXIT_COM_FAILED;
+        }
+        Log.Printf("Start-up: partial %d, root folder \"%s\"\r\n", commandLine.partial ? 1 : 0,
+                   commandLine.remaining.c_str());
+
+        if (!commandLine.partial) {
+            if (IsOutlookRunning()) {
+                MessageOkById(IDS_OUTLOOK_RUNNING);
+                return EXIT_OUTLOOK_RUNNING;
+            }
+            if (MessageById(IDS_CONFIRM_UNINSTALL, MB_YESNO) != IDYES) {
+                Log.Line("Start-up: the user declined");
+                return EXIT_COMPLETE;
+            }
+        }
+        result = RunUninstall(instance, commandLine.remaining, commandLine.partial, &filesLeft);
+        Log.Printf("Start-up: the uninstall answered %d\r\n", result);
+    }
+
+    if (result != 0)
+        return EXIT_ABANDONED;
+    if (!commandLine.partial && !commandLine.quiet) {
+        Log.Printf("Start-up: opening %s\r\n", QUESTIONNAIRE_URL);
+        ShellExecuteA(nullptr, nullptr, QUESTIONNAIRE_URL, nullptr, ".", SW_SHOWDEFAULT);
+    }
+    return filesLeft ? EXIT_FILES_LEFT : EXIT_COMPLETE;
+}
+
 } // namespace
 
 COMMAND_LINE ParseCommandLine(const STRING& commandLine) {
     COMMAND_LINE parsed;
-    parsed.partial = commandLine.Match(PARTIAL_SWITCH, MATCH_CONTAINS, true);
-    parsed.remaining = commandLine;
+    STRING rest = commandLine;
+    // The log's file name may hold anything, even a switch: it goes first.
+    parsed.logFile = TakeLogSwitch(rest);
+    int quiet = FindSwitch(rest, QUIET_SWITCH);
+    parsed.quiet = quiet >= 0;
+    if (parsed.quiet)
+        rest.erase(quiet, strlen(QUIET_SWITCH));
+    parsed.usage = rest.Find(USAGE_SWITCH) >= 0;
+    parsed.partial = rest.Match(PARTIAL_SWITCH, MATCH_CONTAINS, true);
+    parsed.remaining = rest;
     parsed.remaining.ReplaceFirst(PARTIAL_SWITCH, STR_EMPTY);
     parsed.remaining.Trim();
     return parsed;
@@ -90,50 +198,31 @@ int RunProgram(HINSTANCE instance, const char* commandLineText) {
     Application.instance = instance;
     SetMessageTitleId(IDS_APP_TITLE);
     LoadCommonControls();
-    Log.OpenFromEnvironment();
+
+    STRING text = commandLineText ? commandLineText : "";
+    COMMAND_LINE commandLine = ParseCommandLine(text);
+    if (commandLine.usage) {
+        ShowMessage(USAGE_TEXT, MB_OK);
+        return 0;
+    }
+    Application.quiet = commandLine.quiet;
+    SetMessagesQuiet(commandLine.quiet);
+    OpenLog(commandLine);
+    Log.Printf("Start-up: Orvalith Uninstall started, command line \"%s\"%s\r\n", text.c_str(),
+               commandLine.quiet ? ", quiet" : "");
 
     DateTimeSettings.Load(LoadStr(IDS_TIME_FORMAT_AMBIGUOUS));
     Log.Printf("Start-up: time format \"%s\", locale %s\r\n", DateTimeSettings.timeFormat.c_str(),
                DateTimeSettings.localeName.c_str());
 
-    if (AdministratorRequired()) {
-        Log.Line("Start-up: all-users install and the user is no administrator");
-        MessageOkById(IDS_ADMIN_REQUIRED);
-        return 0;
-    }
-
-    BYTE result = 1;
-    COMMAND_LINE commandLine;
-    {
-        COM_APARTMENT com;
-        if (FAILED(com.Result())) {
-            ReportCoInitializeFailure(com.Result());
-            return 0;
-        }
-
-        commandLine = ParseCommandLine(commandLineText ? commandLineText : "");
-        Log.Printf("Start-up: partial %d, root folder \"%s\"\r\n", commandLine.partial ? 1 : 0,
-                   commandLine.remaining.c_str());
-
-        bool proceed = true;
-        if (!commandLine.partial) {
-            if (IsOutlookRunning()) {
-                MessageOkById(IDS_OUTLOOK_RUNNING);
-                proceed = false;
-            } else if (MessageById(IDS_CONFIRM_UNINSTALL, MB_YESNO) != IDYES) {
-                Log.Line("Start-up: the user declined");
-                proceed = false;
-            }
-        }
-        if (proceed) {
-            result = RunUninstall(instance, commandLine.remaining, commandLine.partial);
-            Log.Printf("Start-up: the uninstall answered %d\r\n", result);
-        }
-    }
-
-    if (result == 0 && !commandLine.partial) {
-        Log.Printf("Start-up: opening %s\r\n", QUESTIONNAIRE_URL);
-        ShellExecuteA(nullptr, nullptr, QUESTIONNAIRE_URL, nullptr, ".", SW_SHOWDEFAULT);
-    }
-    return 0;
+    int exitCode = CheckAndUninstall(instance, commandLine);
+    // The first phase of the product's uninstaller starts an ordinary run
+    // and relies on its 0.
+    if (!commandLine.quiet)
+        exitCode = 0;
+    Log.Printf("Start-up: exit code %d\r\n", exitCode);
+    Log.Close();
+    Application.quiet = false;
+    SetMessagesQuiet(false);
+    return exitCode;
 }

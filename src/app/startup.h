@@ -11,12 +11,35 @@ extern const char* const PRODUCT_UNINSTALL_KEY;
 // The maker's questionnaire, opened after a completed full uninstall.
 extern const char* const QUESTIONNAIRE_URL;
 
+// How the program is started, as "/?" shows it.
+extern const char* const USAGE_TEXT;
+
+// The command line is one text, not split into arguments. "/Log=FILE" is
+// taken out first (FILE ends at the next space, or, when it starts with a
+// double quote, at the next one), then "/Quiet"; each only its first copy,
+// in any letter case. "/PartialOK" follows its own rules in what is left.
 struct COMMAND_LINE {
+    bool usage = false;   // "/?" anywhere: show how to start the program, nothing else
+    bool quiet = false;   // "/Quiet": no window, no question, the outcome in the exit code
+    STRING logFile;       // "/Log=FILE": where the log goes
     bool partial = false; // "/PartialOK" anywhere, in any letter case
-    STRING remaining;     // without the first exact "/PartialOK", trimmed
+    STRING remaining;     // without the switches (only the exact "/PartialOK"), trimmed
 };
 
 COMMAND_LINE ParseCommandLine(const STRING& commandLine);
+
+// A quiet run's exit code; any other run exits with 0 on every path.
+enum EXIT_CODE {
+    EXIT_COMPLETE = 0,
+    EXIT_ABANDONED = 1,       // the run stopped part-way (message 30)
+    EXIT_FILES_LEFT = 2,      // removed, except files that could not be deleted (message 3)
+    EXIT_OUTLOOK_RUNNING = 3, // not started (message 16)
+    EXIT_ADMIN_REQUIRED = 4,  // not started (message 43)
+    EXIT_COM_FAILED = 5,      // not started (message 10)
+};
+
+// The log of a quiet run that names none, in the user's temporary folder.
+extern const char* const QUIET_LOG_NAME;
 
 enum ADMIN_ANSWER {
     ADMIN_UNDETERMINED = 0, // shell32 or IsUserAnAdmin missing
@@ -35,5 +58,5 @@ void SetAdminQueryForTesting(ADMIN_QUERY query); // nullptr restores the real on
 // known not to be an administrator.
 bool AdministratorRequired();
 
-// Everything WinMain does; always answers 0.
+// Everything WinMain does; answers the exit code of a quiet run, otherwise 0.
 int RunProgram(HINSTANCE instance, const char* commandLine);

@@ -1,5 +1,8 @@
 #include "app/uninstall_sequence.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "addins/addin_uninstall.h"
 #include "addins/restore_point.h"
 #include "app/application.h"
@@ -9,6 +12,7 @@
 #include "app/shortcuts.h"
 #include "app/working_folder.h"
 #include "foundation/error_code.h"
+#include "foundation/log_file.h"
 #include "foundation/messages.h"
 #include "foundation/owned_handle.h"
 #include "foundation/registry.h"
@@ -69,6 +73,73 @@ void WaitForProgressEvent(DWORD timeoutMs) {
     }
 }
 
+// The progress dialog's rows, in the log too: a quiet run has no dialog, and
+// a support person reads the log, not the screen.
+struct ROW {
+    int label;
+    int result;
+    const char* words;
+};
+const ROW ROWS[] = {
+    {IDC_LABEL_RESTORE_POINT, IDC_RESULT_RESTORE_POINT, "Creating system restore point"},
+    {IDC_LABEL_ADDIN, IDC_RESULT_ADDIN, "Uninstalling Orvalith Add-In"},
+    {IDC_LABEL_CALENDAR, IDC_RESULT_CALENDAR, "Removing any calendar task entries"},
+    {IDC_LABEL_PROGRAM_FILES, IDC_RESULT_PROGRAM_FILES, "Removing program files"},
+    {IDC_LABEL_REGISTRY, IDC_RESULT_REGISTRY, "Removing registry entries"},
+    {IDC_LABEL_SHORTCUTS, IDC_RESULT_SHORTCUTS, "Removing Start menu link"},
+    {IDC_LABEL_SETTINGS, IDC_RESULT_SETTINGS, "Removing Orvalith dialog settings"},
+};
+
+const char* RowWords(int id) {
+    for (const ROW& row : ROWS) {
+        if (row.label == id || row.result == id)
+            return row.words;
+    }
+    return "?";
+}
+
+// Rows that read "Failed!": the dialog keeps that text when they are later
+// marked done.
+std::vector<int> failedRows;
+
+void RowShown(int labelId) {
+    StepShown(labelId);
+    Log.Printf("Step started: %s\r\n", RowWords(labelId));
+}
+
+void RowStarted(int labelId) {
+    StepStarted(labelId);
+    Log.Printf("Step started: %s\r\n", RowWords(labelId));
+}
+
+void RowDone(int resultId) {
+    StepDone(resultId);
+    if (std::find(failedRows.begin(), failedRows.end(), resultId) == failedRows.end())
+        Log.Printf("Step ended: %s: Done\r\n", RowWords(resultId));
+}
+
+void RowFailed(int resultId) {
+    StepFailed(resultId);
+    failedRows.push_back(resultId);
+    Log.Printf("Step ended: %s: %s\r\n", RowWords(resultId), LoadStr(IDS_FAILED).c_str());
+}
+
+void LogCalendarRemovals(const std::vector<CALENDAR_REMOVAL>& removals) {
+    LONG total = 0;
+    for (const CALENDAR_REMOVAL& removal : removals) {
+        // Outlook's folder path starts with two backslashes and the store's name.
+        STRING path = removal.folderPath, store, folder;
+        path.erase(0, path.find_first_not_of('\\'));
+        if (!path.SplitAt(STR_BACKSLASH, store, folder))
+            folder = path;
+        Log.Printf("Removed %ld calendar entries from folder \"%s\" of store \"%s\"\r\n",
+                   static_cast<long>(removal.removed), folder.c_str(), store.c_str());
+        total += removal.removed;
+    }
+    Log.Printf("Removed %ld calendar entries in all, from %d calendar folders\r\n",
+               static_cast<long>(total), static_cast<int>(removals.size()));
+}
+
 void WriteStage(DWORD stage) {
     WriteDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, stage);
 }
@@ -104,7 +175,7 @@ FOLDERS ReadFolders(const STRING& rootFolderArgument) {
 
 // Everything between the first stage and the end of the restore point;
 // throws what ends the run.
-void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial) {
+void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial, bool& filesLeft) {
     CloseAddInHelper();
     Pause(HELPER_CLOSE_MS);
     CloseAddInHelper();
@@ -112,28 +183,34 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial)
     // A stored stage of 2 means an earlier run stopped right after it
     // began: its restore point is still open, so none is begun again.
     if (previousStage != STAGE_STARTED && IsXPOrLater()) {
-        StepShown(IDC_LABEL_RESTORE_POINT);
-        if (!partial)
+        RowShown(IDC_LABEL_RESTORE_POINT);
+        if (!partial) {
             BeginRestorePoint();
-        StepDone(IDC_RESULT_RESTORE_POINT);
+            if (RestorePointSequenceNumber() >= 0)
+                Log.Printf("Restore point begun, sequence number %ld\r\n",
+                           static_cast<long>(RestorePointSequenceNumber()));
+            else
+                Log.Line("Restore point: none could be begun");
+        }
+        RowDone(IDC_RESULT_RESTORE_POINT);
     }
 
     WriteStage(STAGE_ADDIN);
-    StepStarted(IDC_LABEL_ADDIN);
+    RowStarted(IDC_LABEL_ADDIN);
     if (!UninstallAddIn(ProgressDialogWindow(), ADDIN_NAME, ADDIN_DISPLAY_NAME,
                         LoadStr(IDS_APP_TITLE))) {
-        StepFailed(IDC_RESULT_ADDIN);
+        RowFailed(IDC_RESULT_ADDIN);
         throw ERR_FATAL;
     }
-    StepDone(IDC_RESULT_ADDIN);
+    RowDone(IDC_RESULT_ADDIN);
 
     LoadOutlook();
     WriteStage(STAGE_OUTLOOK_LOADED);
-    StepStarted(IDC_LABEL_CALENDAR);
-    COMdeleteAllCalTaskEntries();
-    StepDone(IDC_RESULT_CALENDAR);
+    RowStarted(IDC_LABEL_CALENDAR);
+    LogCalendarRemovals(COMdeleteAllCalTaskEntries());
+    RowDone(IDC_RESULT_CALENDAR);
 
-    StepStarted(IDC_LABEL_PROGRAM_FILES);
+    RowStarted(IDC_LABEL_PROGRAM_FILES);
     CloseAddInHelper();
     Pause(HELPER_CLOSE_MS);
 
@@ -142,39 +219,53 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial)
         // The first phase of the uninstall may have started us inside the
         // program folder, which could then not be removed.
         LeaveFolders(folders.root, folders.program);
-        if (!RemoveProductFiles(folders.root, folders.program) && !partial) {
+        bool removed = RemoveProductFiles(folders.root, folders.program);
+        Log.Printf("Removed %d files and %d folders; not removed: %s\r\n", RemovedByLastRun().files,
+                   RemovedByLastRun().folders, removed ? "none" : FailedFileList().c_str());
+        if (!removed && !partial) {
             filesFailed = true;
-            StepFailed(IDC_RESULT_PROGRAM_FILES);
+            RowFailed(IDC_RESULT_PROGRAM_FILES);
             MsgBoxOK(LoadStr(IDS_FILES_NOT_DELETED) + FailedFileList() + "\n\n" +
                      LastDeleteError());
         }
-        StepDone(IDC_RESULT_PROGRAM_FILES);
-        StepStarted(IDC_LABEL_REGISTRY);
+        RowDone(IDC_RESULT_PROGRAM_FILES);
+        RowStarted(IDC_LABEL_REGISTRY);
         Pause(STEP_SETTLE_MS);
-        RemoveRegistryEntries();
+        REGISTRY_REMOVAL registry = RemoveRegistryEntries();
+        Log.Printf("Removed %d registry keys and %d registry values\r\n", registry.keys,
+                   registry.values);
     });
     Swallowing([] {
-        StepDone(IDC_RESULT_REGISTRY);
-        StepStarted(IDC_LABEL_SHORTCUTS);
+        RowDone(IDC_RESULT_REGISTRY);
+        RowStarted(IDC_LABEL_SHORTCUTS);
         Pause(STEP_SETTLE_MS);
-        RemoveDesktopShortcuts();
-        RemoveShortcuts();
-        StepDone(IDC_RESULT_SHORTCUTS);
+        SHORTCUT_REMOVAL shortcuts;
+        RemoveDesktopShortcuts(&shortcuts);
+        RemoveShortcuts(&shortcuts);
+        Log.Printf("Removed %d shortcuts and %d Start-menu folders\r\n", shortcuts.shortcuts,
+                   shortcuts.folders);
+        RowDone(IDC_RESULT_SHORTCUTS);
     });
 
     WriteStage(STAGE_SETTINGS);
-    StepStarted(IDC_LABEL_SETTINGS);
-    DeleteSettingsTask();
-    StepDone(IDC_RESULT_SETTINGS);
+    RowStarted(IDC_LABEL_SETTINGS);
+    Log.Printf("Removed %d settings items\r\n", DeleteSettingsTask());
+    RowDone(IDC_RESULT_SETTINGS);
 
-    DeleteOrvalithViews();
+    Log.Printf("Removed %d views\r\n", DeleteOrvalithViews());
     ReleaseOutlook();
     CloseOutlookWindows();
 
-    if (IsXPOrLater() && !partial)
+    if (IsXPOrLater() && !partial) {
+        bool begun = RestorePointSequenceNumber() >= 0;
         EndRestorePoint();
-    if (!partial && filesFailed)
+        if (begun)
+            Log.Line("Restore point ended");
+    }
+    if (!partial && filesFailed) {
+        filesLeft = true;
         MessageOkById(IDS_NOT_ALL_REMOVED);
+    }
 }
 
 } // namespace
@@ -195,13 +286,18 @@ bool CloseOutlookWindows() {
     return true;
 }
 
-BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool partial) {
+BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool partial,
+                  bool* filesLeft) {
     if (!Application.instance)
         Application.instance = instance;
+    failedRows.clear();
+    bool leftFiles = false;
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     progressEvent = event.Get();
     SetProgressPartialFlag(partial);
-    if (StartProgressDialogThread(&progressEvent))
+    // Nobody watches a quiet run: it shows no dialog.
+    bool dialog = !Application.quiet;
+    if (dialog && StartProgressDialogThread(&progressEvent))
         WaitForProgressEvent(DIALOG_APPEAR_MS);
 
     FOLDERS folders = ReadFolders(rootFolderArgument);
@@ -210,7 +306,7 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
 
     BYTE result = 0;
     try {
-        RemoveEverything(folders, previousStage, partial);
+        RemoveEverything(folders, previousStage, partial, leftFiles);
     } catch (ERROR_CODE) {
         MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
         result = 1;
@@ -219,12 +315,18 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
         result = 1;
     }
 
-    CloseProgressDialog();
-    WaitForProgressEvent(DIALOG_END_MS);
+    if (dialog) {
+        CloseProgressDialog();
+        WaitForProgressEvent(DIALOG_END_MS);
+    }
     progressEvent = nullptr;
     event.Reset();
 
     ReleaseOutlook();
-    DeleteKeyTree(HKEY_CURRENT_USER, PER_USER_KEY);
+    bool settingsDeleted = DeleteKeyTree(HKEY_CURRENT_USER, PER_USER_KEY);
+    Log.Printf("Per-user settings \"HKEY_CURRENT_USER\\%s\": %s\r\n", PER_USER_KEY,
+               settingsDeleted ? "deleted" : "could not be deleted");
+    if (filesLeft)
+        *filesLeft = leftFiles;
     return result;
 }

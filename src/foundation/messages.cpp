@@ -32,6 +32,43 @@ public:
 PLATFORM_PRESENTER platformPresenter;
 MESSAGE_PRESENTER* presenter = &platformPresenter;
 int titleId = -1;
+bool quietMessages = false;
+
+int QuietAnswer(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+        return IDYES;
+    case MB_RETRYCANCEL:
+    case MB_CANCELTRYCONTINUE:
+        return IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+        return IDABORT;
+    default:
+        return IDOK;
+    }
+}
+
+const char* ButtonName(int button) {
+    switch (button) {
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDABORT:
+        return "Abort";
+    case IDRETRY:
+        return "Retry";
+    case IDIGNORE:
+        return "Ignore";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    default:
+        return "none";
+    }
+}
 
 // Task dialogs exist for these button sets only; -1 for any other type.
 int TaskDialogButtons(UINT type) {
@@ -138,7 +175,9 @@ UINT ParseMessageIcon(const STRING& text, STRING& textProper) {
     return icon;
 }
 
-int ShowMessage(const STRING& text, UINT type) {
+namespace {
+
+int PresentMessage(const STRING& text, UINT type) {
     if (IsVista()) {
         int button = ShowTaskDialog(text, type);
         if (button != -1)
@@ -151,6 +190,28 @@ int ShowMessage(const STRING& text, UINT type) {
     joined.ReplaceFirst(STR_TILDE_LF, STR_LF);
     joined.ReplaceFirst(STR_TILDE, STR_SPACE);
     return presenter->ShowMessageBox(joined.c_str(), LoadStr(IDS_APP_TITLE).c_str(), icon | type);
+}
+
+} // namespace
+
+int ShowMessage(const STRING& text, UINT type) {
+    if (quietMessages) {
+        int answer = QuietAnswer(type);
+        Log.Printf("Message not shown (quiet run), taken as answered %s: %s\r\n",
+                   ButtonName(answer), text.c_str());
+        return answer;
+    }
+    int answer = PresentMessage(text, type);
+    Log.Printf("Message answered %s: %s\r\n", ButtonName(answer), text.c_str());
+    return answer;
+}
+
+void SetMessagesQuiet(bool quiet) {
+    quietMessages = quiet;
+}
+
+bool MessagesAreQuiet() {
+    return quietMessages;
 }
 
 int MsgBoxOK(const STRING& text) {

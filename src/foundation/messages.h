@@ -23,8 +23,15 @@ public:
 void SetMessagePresenter(MESSAGE_PRESENTER* presenter);
 
 // Shows text with the buttons of type (an MB_ type with optional flag bits)
-// and returns the id of the button pressed.
+// and returns the id of the button pressed. The text and the answer are
+// logged.
 int ShowMessage(const STRING& text, UINT type);
+
+// While set, nobody is there to answer: nothing is shown, and each message
+// is only logged with the answer taken for it, Yes where the buttons offer
+// it, otherwise OK (Cancel for a type with neither).
+void SetMessagesQuiet(bool quiet);
+bool MessagesAreQuiet();
 
 // The classic icon flag of text's icon character (0 when none); textProper
 // receives the text without the icon character and its separator.

@@ -12,6 +12,9 @@ const char* const MARKER_CONDITION = ">= 0";
 // The filter is built in a buffer of this many bytes.
 const int FILTER_BUFFER_SIZE = 200;
 
+// The folders of the walk under way, for the log.
+std::vector<CALENDAR_REMOVAL> removals;
+
 } // namespace
 
 LONG OUTLOOK_ITEMS::Restrict(const STRING& property, const STRING& condition) {
@@ -38,7 +41,8 @@ DISPATCH_OBJECT OUTLOOK_ITEMS::Item(LONG index) {
     return items_.ObjectMethod(L"Item", IID__AppointmentItem, {&position.Get()});
 }
 
-void COMdeleteAllCalTaskEntries() {
+std::vector<CALENDAR_REMOVAL> COMdeleteAllCalTaskEntries() {
+    removals.clear();
     try {
         DISPATCH_OBJECT nameSpace = GetMAPI("COMdeleteAllCalTaskEntries");
         if (!nameSpace)
@@ -49,6 +53,7 @@ void COMdeleteAllCalTaskEntries() {
         // Best effort: whatever stops the step has been shown already, and
         // the uninstall goes on without it.
     }
+    return removals;
 }
 
 void DeleteCalendarEntriesInFolder(const STRING& storeID, const STRING& entryID, LONG) {
@@ -56,13 +61,20 @@ void DeleteCalendarEntriesInFolder(const STRING& storeID, const STRING& entryID,
     folder.entryID = entryID;
     folder.storeID = storeID;
     folder.folderType = FOLDER_CALENDAR;
+    CALENDAR_REMOVAL removal;
     try {
-        COMdeleteCalTaskEntries(folder);
+        COMdeleteCalTaskEntries(folder, &removal.removed);
     } catch (const COM_ERROR&) {
+    } catch (...) {
+        removal.folderPath = folder.path;
+        removals.push_back(removal);
+        throw;
     }
+    removal.folderPath = folder.path;
+    removals.push_back(removal);
 }
 
-void COMdeleteCalTaskEntries(OUTLOOK_FOLDER& folder) {
+void COMdeleteCalTaskEntries(OUTLOOK_FOLDER& folder, LONG* removed) {
     DISPATCH_OBJECT nameSpace = GetMAPI("COMdeleteCalTaskEntries");
     DISPATCH_OBJECT outlookFolder = GetMAPIfolder(folder, FOLDER_NONE, "COMdeleteCalTaskEntries");
     OUTLOOK_ITEMS items(outlookFolder);
@@ -84,6 +96,8 @@ void COMdeleteCalTaskEntries(OUTLOOK_FOLDER& folder) {
             item.TextProperty(L"EntryID");
             deleting = true;
             item.Method(L"Delete");
+            if (removed)
+                ++*removed;
         } catch (const COM_ERROR& error) {
             UserAbortIfKnownError(error, "COMdeleteCalTaskEntries", STRING());
             if (!deleting)

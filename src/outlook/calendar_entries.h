@@ -1,6 +1,8 @@
 // Removal of the product's entries from every calendar of every store.
 #pragma once
 
+#include <vector>
+
 #include "outlook/outlook_folders.h"
 
 // The items of one folder, filtered.
@@ -20,9 +22,17 @@ private:
     DISPATCH_OBJECT items_;
 };
 
-// Every calendar folder of every store; never throws.
-void COMdeleteAllCalTaskEntries();
+// How many of the product's entries went from one calendar folder.
+struct CALENDAR_REMOVAL {
+    STRING folderPath; // Outlook's: the store's name, then the folders
+    LONG removed = 0;
+};
+
+// Every calendar folder of every store; never throws. Answers each folder
+// visited with the entries removed from it.
+std::vector<CALENDAR_REMOVAL> COMdeleteAllCalTaskEntries();
 // The walk's visitor: one calendar folder.
 void DeleteCalendarEntriesInFolder(const STRING& storeID, const STRING& entryID, LONG extra);
-// The product's entries of one calendar folder, the last one first.
-void COMdeleteCalTaskEntries(OUTLOOK_FOLDER& folder);
+// The product's entries of one calendar folder, the last one first; each
+// one deleted is counted in removed, when given.
+void COMdeleteCalTaskEntries(OUTLOOK_FOLDER& folder, LONG* removed = nullptr);

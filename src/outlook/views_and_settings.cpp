@@ -11,23 +11,28 @@ const LONG IDENTIFY_BY_ENTRY_ID = 0;
 
 } // namespace
 
-bool OUTLOOK_VIEW::DeleteView(const STRING& viewName) {
+bool OUTLOOK_VIEW::DeleteView(const STRING& viewName, int* deleted) {
     try {
         OUTLOOK_FOLDER folder;
         // On failure message 65 has been shown; the lookup below tells the rest.
         SetToDefaultFolder(folder, FOLDER_TASKS);
         DISPATCH_OBJECT view = GetFolderView(folder, viewName, "OUTLOOK_VIEW::DeleteView");
-        if (view)
+        if (view) {
             view.Method(L"Delete");
+            if (deleted)
+                ++*deleted;
+        }
         return true;
     } catch (const COM_ERROR&) {
         return false;
     }
 }
 
-void DeleteOrvalithViews() {
-    OUTLOOK_VIEW::DeleteView("Orvalith Nat Ord");
-    OUTLOOK_VIEW::DeleteView("Orvalith A1");
+int DeleteOrvalithViews() {
+    int deleted = 0;
+    OUTLOOK_VIEW::DeleteView("Orvalith Nat Ord", &deleted);
+    OUTLOOK_VIEW::DeleteView("Orvalith A1", &deleted);
+    return deleted;
 }
 
 DISPATCH_OBJECT GetFolderView(OUTLOOK_FOLDER& folder, const STRING& viewName,
@@ -47,7 +52,8 @@ DISPATCH_OBJECT GetFolderView(OUTLOOK_FOLDER& folder, const STRING& viewName,
     }
 }
 
-void DeleteSettingsTask() {
+int DeleteSettingsTask() {
+    int deleted = 0;
     DISPATCH_OBJECT tasks;
     try {
         DISPATCH_OBJECT nameSpace = GetMAPI("DeleteSettingsTask");
@@ -61,16 +67,21 @@ void DeleteSettingsTask() {
         VARIANT_VALUE identifierType = VARIANT_VALUE::Long(IDENTIFY_BY_ENTRY_ID);
         DISPATCH_OBJECT storage = tasks.ObjectMethod(L"GetStorage", IID__StorageItem,
                                                      {&identifier.Get(), &identifierType.Get()});
-        if (storage)
+        if (storage) {
             storage.Method(L"Delete");
+            ++deleted;
+        }
     } catch (...) {
     }
     try {
         DISPATCH_OBJECT items = FolderItems(tasks);
         VARIANT_VALUE name = VARIANT_VALUE::Text(SETTINGS_NAME);
         DISPATCH_OBJECT task = items.ObjectMethod(L"Item", IID__TaskItem, {&name.Get()});
-        if (task)
+        if (task) {
             task.Method(L"Delete");
+            ++deleted;
+        }
     } catch (...) {
     }
+    return deleted;
 }

@@ -6,12 +6,15 @@
 class OUTLOOK_VIEW {
 public:
     // Deletes the default Tasks folder's view of that name when it exists;
-    // false when an automation error ended the attempt.
-    static bool DeleteView(const STRING& viewName);
+    // false when an automation error ended the attempt. A deleted view is
+    // counted in deleted, when given.
+    static bool DeleteView(const STRING& viewName, int* deleted = nullptr);
 };
 
-void DeleteOrvalithViews();
+// Answers how many of the product's views were deleted.
+int DeleteOrvalithViews();
 // The folder's view of that name, or none.
 DISPATCH_OBJECT GetFolderView(OUTLOOK_FOLDER& folder, const STRING& viewName, const STRING& caller);
 // Deletes the settings storage item and the settings task item; never throws.
-void DeleteSettingsTask();
+// Answers how many of the two were deleted.
+int DeleteSettingsTask();

@@ -43,6 +43,9 @@ bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameter
     ZeroMemory(&info, sizeof(info));
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // A quiet run shows no window of its own, the shell's error box included.
+    if (MessagesAreQuiet())
+        info.fMask |= SEE_MASK_FLAG_NO_UI;
     info.hwnd = owner;
     info.lpVerb = "open";
     info.lpFile = file.c_str();

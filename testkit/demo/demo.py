@@ -36,6 +36,12 @@ FOREIGN_ENTRY = "{3A9F0B11-22C4-4E6D-8F70-61B2D9E4A5C3}"
 STORE_STRING = "Q7W2KX3M0PDNB4TZ8RL6EA"
 STORE_REL = r"Apps\2.0\Q7W2KX3M.0PD\NB4TZ8RL.6EA\manifests"
 QUESTION = "Are you sure you want to completely remove Orvalith from your computer?"
+QUIET_LOG = r"%TEMP%\Orvalith Uninstall.log"
+NAMED_LOG = r"C:\Demo Tools\Orvalith uninstall log.txt"
+ROWS = ["Creating system restore point", "Uninstalling Orvalith Add-In",
+        "Removing any calendar task entries", "Removing program files",
+        "Removing registry entries", "Removing Start menu link",
+        "Removing Orvalith dialog settings"]
 
 
 def product_files(*sections):
@@ -107,6 +113,20 @@ SCENARIOS = {
                           about="Windows 6.0: the question comes as a task dialog"),
     "second_run": dict(answers="Yes", runs=2, first_run_as="full_yes",
                        about="a second run right after a full one"),
+    # Quiet runs: nobody answers; "log" is where the run's log is expected.
+    "quiet_full": dict(arguments="/Quiet", log=QUIET_LOG, exit=0,
+                       about="a quiet run: no window, everything removed, exit code 0"),
+    "quiet_outlook_running": dict(arguments="/Quiet", log=QUIET_LOG, exit=3,
+                                  outlook_running=True,
+                                  about="a quiet run while Outlook runs: exit code 3"),
+    "quiet_addin_cancelled": dict(arguments='/Quiet /Log="%s"' % NAMED_LOG, log=NAMED_LOG,
+                                  exit=1, addin_exit=-500,
+                                  about="a quiet run, the add-in uninstaller cancelled: "
+                                        "exit code 1"),
+    "quiet_file_held_open": dict(arguments='%s /Log="%s" /quiet' % (PROGRAM_WIN, NAMED_LOG),
+                                 log=NAMED_LOG, exit=2, hold="Orvalith.chm", no_app_paths=True,
+                                 about="a quiet run from the root folder, a program file held "
+                                       "open: exit code 2"),
 }
 
 
@@ -499,10 +519,12 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     os.makedirs(pictures, exist_ok=True)
     journal = os.path.join(out, "driver%s.jsonl" % tag)
     # The records of a run are written under plain names; an earlier run's
-    # are renamed after it (RECORDS).
+    # are renamed after it (RECORDS). A quiet run logs where its command line
+    # or the temporary folder says.
+    log = settings.get("log", "").replace("%TEMP%", machine.user_folder("Temp"))
     env = wine_env(machine.prefix, {
         "WINEDLLOVERRIDES": "srclient=n",
-        "ORVALITH_UNINSTALL_LOG": unix_to_z(os.path.join(out, "uninstall.log")),
+        "ORVALITH_UNINSTALL_LOG": "" if log else unix_to_z(os.path.join(out, "uninstall.log")),
         "ORVALITH_SRCLIENT_JOURNAL": unix_to_z(os.path.join(out, "srclient.journal")),
         "ORVALITH_URL_RECORD": unix_to_z(os.path.join(out, "pages.txt")),
         "ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper.journal")),
@@ -530,6 +552,8 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     errors = os.path.join(out, "wine-errors%s.txt" % tag)
     if not wine(machine.prefix, driver, env, 330, errors) and time.time() - started >= 330:
         say("The run did not end within 330 s.")
+    if log and os.path.exists(machine.unix(log)):
+        shutil.copy(machine.unix(log), os.path.join(out, "uninstall.log"))
     convert_pictures(pictures)
     return journal, time.time() - started
 
@@ -605,10 +629,15 @@ def make_report(out, scenario, journal, before, after, footprint, wall, tag=""):
         elif event["event"] in ("problem", "gave-up"):
             lines.append("  %7.1f s  DRIVER: %s" % (event["t"], event.get("text") or
                                                    "gave up; showing %s" % event.get("showing")))
+        elif event["event"] == "window":
+            lines.append("  %7.1f s  window \"%s\" of class %s" % (event["t"], event["title"],
+                                                                  event["class"]))
         elif event["event"] == "exit":
             lines.append("  %7.1f s  the uninstaller ended with exit code %s" % (event["t"],
                                                                              event["code"]))
     progress = [e for e in events if e["event"] == "progress"]
+    if not any(e["event"] in ("message", "progress", "window") for e in events):
+        lines.insert(lines.index("WHAT THE USER SAW, IN ORDER") + 1, "  no window was shown")
     if progress:
         last = progress[-1]
         lines.append("")
@@ -728,7 +757,8 @@ def make_report(out, scenario, journal, before, after, footprint, wall, tag=""):
         if answer:
             reading += answer["t"] - message["t"] + 0.7
     ran_far = progress and any("Removing Start menu link...=black" in r
-                               for r in progress[-1]["rows"])
+                               for r in progress[-1]["rows"]) or \
+        "Step started: Removing Start menu link" in read_text(os.path.join(out, "uninstall.log"))
     waits = 2.6 if ran_far else 0.0
     addin_seconds = addin_time(os.path.join(out, "uninstall.log"))
     if end is not None:
@@ -803,7 +833,7 @@ def addin_time(log_path):
 
 def scenario_removes(scenario):
     return scenario in ("full_yes", "partial", "file_held_open", "sync_conflict",
-                        "windows_vista", "second_run")
+                        "windows_vista", "second_run", "quiet_full", "quiet_file_held_open")
 
 
 # --- the checks of each scenario --------------------------------------------
@@ -828,9 +858,16 @@ def check(scenario, seen):
     # The program must end by itself, with its own exit code: a crash after
     # the last expected message shows here.
     exits = [e["code"] for e in seen["events"] if e["event"] == "exit"]
-    expected_code = SCENARIOS[scenario].get("exit_code", 0)
+    settings = SCENARIOS[scenario]
+    expected_code = settings.get("exit", 0)
     expect(exits == [expected_code], "the uninstaller ends by itself with exit code %d (seen: %s)"
            % (expected_code, exits[0] if exits else "it did not end"))
+    if "log" in settings:
+        log = read_text(os.path.join(seen["out"], "uninstall.log"))
+        expect(not any(e["event"] in ("message", "progress", "window") for e in seen["events"]),
+               "no window")
+        expect(not seen["pages"], "no questionnaire")
+        expect("quiet" in log, "the log at " + settings["log"])
     if scenario == "answer_no":
         expect(len(texts) == 1 and QUESTION in texts[0], "one question, message 9")
         expect(not seen["progress"], "no progress dialog")
@@ -878,6 +915,23 @@ def check(scenario, seen):
     elif scenario == "outlook_cannot_start":
         expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
         expect(len(texts) >= 3, "message 17 before message 30")
+    elif scenario == "quiet_full":
+        expect(QUESTION in log, "the log holds the question")
+        expect(all(row + ": Done" in log for row in ROWS), "every step logged with Done")
+        expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
+               "a restore point is begun and ended")
+        expect(seen["helper_closed"], "the add-in helper's window is closed")
+        expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
+    elif scenario == "quiet_outlook_running":
+        expect("cannot proceed while Outlook is running" in log, "message 16 in the log")
+        expect(seen["unexpected_fate"] == 0, "nothing changes")
+    elif scenario == "quiet_addin_cancelled":
+        expect("was cancelled by user" in log and "Uninstall was unsuccessful." in log,
+               "messages 63 and 30 in the log")
+    elif scenario == "quiet_file_held_open":
+        expect("could not be deleted:~\n%s\\Orvalith.chm" % PROGRAM_WIN in log,
+               "message 35 in the log names the file")
+        expect(seen["unexpected_fate"] == 1, "everything else goes")
     elif scenario == "sync_conflict":
         expect(any(t.startswith("COMdeleteCalTaskEntries") or "COMdeleteCalTaskEntries" in t
                    for t in texts), "message 34 with its context")

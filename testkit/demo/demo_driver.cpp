@@ -31,7 +31,8 @@
 // Journal events: "driver", "background", "helper window", "holding open",
 // "start", "message" (title, kind, icon, texts, buttons), "answer" (button),
 // "progress" (title, rows as "label=state", state "hidden", "grey", or
-// "black" followed by the row's result), "problem" and "gave-up" (text),
+// "black" followed by the row's result), "window" (any other visible window
+// of the uninstaller: class, title), "problem" and "gave-up" (text),
 // "exit" (code), "driver done"; each with "t", seconds since the start.
 #include <windows.h>
 
@@ -316,6 +317,27 @@ std::string IconName(const SHOWN_DIALOG& dialog) {
     return "";
 }
 
+struct PROCESS_WINDOWS {
+    DWORD processId;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisible(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<PROCESS_WINDOWS*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// Every visible top-level window of the process, whatever its class.
+std::vector<HWND> VisibleWindowsOf(DWORD processId) {
+    PROCESS_WINDOWS search = {processId, {}};
+    EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool IsProgressDialog(const std::string& title) {
     for (const char* progressTitle : PROGRESS_TITLES) {
         if (title == progressTitle)
@@ -481,6 +503,14 @@ private:
                 SampleProgress(window);
             else if (answered_.insert(window).second)
                 Answer(window);
+        }
+        // Windows of any other kind are only told: a quiet run must show none.
+        for (HWND window : VisibleWindowsOf(uninstaller.Id())) {
+            std::string kind = WindowClass(window);
+            if (kind != "#32770" && answered_.insert(window).second)
+                journal_.Write("window", ",\"class\":" + JsonText(kind) +
+                                             ",\"title\":" + JsonText(WindowText(window)) +
+                                             ",\"picture\":" + JsonText(Picture(window, "window")));
         }
     }
 
