@@ -45,16 +45,11 @@ const char* const ADDIN_DISPLAY_NAME = "Orvalith v5 Outlook Add-In";
 const char* const HELPER_CLASS = "@ORVALITHADDINHELPERCLASS@";
 const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 
-// The dialog thread keeps the address of this handle and signals through it
-// once more when the dialog ends, possibly after the uninstall stopped
-// waiting: it must outlive the call, so it is not on the stack.
-HANDLE progressEvent = nullptr;
-
 // Waits for the dialog thread's signal. The dialog's thread may send this
 // thread's windows a message while it starts or ends (activation, for
 // one); those are answered meanwhile, so that neither thread waits for the
 // other. Posted messages stay queued.
-void WaitForProgressEvent(DWORD timeoutMs) {
+void WaitForProgressEvent(HANDLE progressEvent, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
         DWORD waited = GetTickCount() - start;
@@ -199,10 +194,9 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     if (!Application.instance)
         Application.instance = instance;
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    progressEvent = event.Get();
     SetProgressPartialFlag(partial);
-    if (StartProgressDialogThread(&progressEvent))
-        WaitForProgressEvent(DIALOG_APPEAR_MS);
+    if (StartProgressDialogThread(event.Get()))
+        WaitForProgressEvent(event.Get(), DIALOG_APPEAR_MS);
 
     FOLDERS folders = ReadFolders(rootFolderArgument);
     DWORD previousStage = ReadDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, 0);
@@ -219,9 +213,11 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
         result = 1;
     }
 
+    // A dialog that appeared only after the first wait gave up left its
+    // first signal pending; the wait below is for the dialog's end.
+    ResetEvent(event.Get());
     CloseProgressDialog();
-    WaitForProgressEvent(DIALOG_END_MS);
-    progressEvent = nullptr;
+    WaitForProgressEvent(event.Get(), DIALOG_END_MS);
     event.Reset();
 
     ReleaseOutlook();

@@ -1,6 +1,7 @@
 // What the uninstall run's tests cannot reach through a run: a failed row
-// marked done afterwards, and row operations once the dialog has ended. Its
-// titles, rows and closing are checked along the uninstall run.
+// marked done afterwards, row operations once the dialog has ended, and the
+// dialog's last signal after the uninstall stopped waiting for it. Its titles,
+// rows and closing are checked along the uninstall run.
 #include <gtest/gtest.h>
 
 #include "app/progress_dialog.h"
@@ -10,9 +11,8 @@
 
 TEST(ProgressDialog, AFailedRowKeepsItsTextAndAnEndedDialogIgnoresRows) {
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    HANDLE handle = event.Get();
-    ASSERT_TRUE(StartProgressDialogThread(&handle));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(handle, 10000));
+    ASSERT_TRUE(StartProgressDialogThread(event.Get()));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event.Get(), 10000));
     HWND dialog = ProgressDialogWindow();
     ASSERT_TRUE(dialog);
     HWND result = GetDlgItem(dialog, IDC_RESULT_ADDIN);
@@ -26,9 +26,26 @@ TEST(ProgressDialog, AFailedRowKeepsItsTextAndAnEndedDialogIgnoresRows) {
     EXPECT_EQ("Failed!", WindowText(result));
 
     CloseProgressDialog();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(handle, 15000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event.Get(), 15000));
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(nullptr, ProgressDialogWindow());
     StepStarted(IDC_LABEL_CALENDAR);
     StepFailed(IDC_RESULT_CALENDAR);
+}
+
+// An uninstall that gave up waiting closes its handle, and the system may
+// hand the same value to a new object: the dialog's last signal must not
+// reach that one.
+TEST(ProgressDialog, ItsLastSignalNeverReachesAHandleTheUninstallClosed) {
+    OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ASSERT_TRUE(StartProgressDialogThread(event.Get()));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event.Get(), 10000));
+    const HANDLE closed = event.Get();
+    event.Reset();
+    OWNED_HANDLE newcomer(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_EQ(closed, newcomer.Get()) << "the system did not reuse the value";
+
+    CloseProgressDialog();
+    EXPECT_TRUE(PollUntil([] { return ProgressDialogWindow() == nullptr; }, 10000));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(newcomer.Get(), 1000));
 }
