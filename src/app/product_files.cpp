@@ -3,6 +3,7 @@
 #include <vector>
 #include <windows.h>
 
+#include "app/working_folder.h"
 #include "foundation/log_file.h"
 #include "system/system_info.h"
 
@@ -233,9 +234,12 @@ bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder) {
+bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolderText) {
     failedFileList.clear();
     lastDeleteError.clear();
+    // A text that names no folder below a root counts as none at all.
+    const STRING programFolder = IsProductFolder(programFolderText) ? programFolderText : STRING();
+    const STRING rootFolder = IsProductFolder(rootFolderText) ? rootFolderText : STRING();
     if (programFolder.IsBlank())
         Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
 
@@ -258,7 +262,7 @@ bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder) {
         RemoveFolder(programFolder, STRING());
         RemoveFolder(rootFolder, STRING());
         STRING parent = ParentFolder(rootFolder);
-        if (!parent.IsBlank())
+        if (IsProductFolder(parent))
             RemoveFolder(parent, STRING());
     }
     return failedFileList.IsBlank();
