@@ -19,6 +19,8 @@
 #include "resources/resource_ids.h"
 #include "system/pause.h"
 #include "system/system_info.h"
+#include "foundation/owned_handle.h"
+#include "testkit/fake_srclient/system_srclient.h"
 #include "testkit/outlook_double/fake_outlook.h"
 #include "testkit/product_layout.h"
 #include "testkit/scripted_presenter.h"
@@ -140,8 +142,27 @@ struct HELPER_WINDOW {
     static inline std::function<void()> onClose;
 };
 
+// A helper whose thread hangs: its window exists, but no message reaches it.
+struct HUNG_HELPER {
+    HUNG_HELPER() { WaitForSingleObject(ready.Get(), 10000); }
+    ~HUNG_HELPER() {
+        SetEvent(stop.Get());
+        WaitForSingleObject(thread.Get(), 10000);
+    }
+    static DWORD WINAPI Run(void* self) {
+        MakeWindow(HELPER_CLASS, HELPER_TITLE, HELPER_WINDOW::Proc, HWND_MESSAGE);
+        SetEvent(static_cast<HUNG_HELPER*>(self)->ready.Get());
+        WaitForSingleObject(static_cast<HUNG_HELPER*>(self)->stop.Get(), INFINITE);
+        return 0; // the window goes with its thread
+    }
+    OWNED_HANDLE ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    OWNED_HANDLE stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    OWNED_HANDLE thread{CreateThread(nullptr, 0, Run, this, 0, nullptr)};
+};
+
 // The dialog's rows and title as the uninstall closes it: a hook on the
-// dialog's own thread reads them when IDOK arrives, before the dialog ends.
+// dialog's own thread reads them when the close arrives, before the dialog
+// ends.
 struct ROWS_AT_CLOSE {
     ROWS_AT_CLOSE() {
         rows.clear();
@@ -161,8 +182,7 @@ struct ROWS_AT_CLOSE {
     }
     static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
         const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_COMMAND &&
-            LOWORD(sent->wParam) == IDOK) {
+        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_END_PROGRESS_DIALOG) {
             rows = ReadRows(sent->hwnd);
             title = WindowText(sent->hwnd);
         }
@@ -285,6 +305,7 @@ protected:
     STRINGS Left() const { return FilesLeft(program_, CurrentProductFiles()); }
 
     VERSION_GUARD xp_{5, 1};
+    SYSTEM_SRCLIENT srclient_;
     TEMP_FOLDER base_;
     std::string root_;
     std::string program_;
@@ -444,34 +465,115 @@ TEST_F(UninstallRun, ACompleteRunRemovesEverythingAndReturns0) {
 
 // A file that cannot be deleted is listed with the system's reason while the
 // dialog shows; the run goes on and, at its end, says that not all was
-// removed, and still returns 0.
+// removed, and still returns 0. Enter and Escape pressed meanwhile end
+// nothing, and a helper that never answers delays the run by its waits only.
 TEST_F(UninstallRun, AFileHeldOpenIsReportedAndTheRunGoesOn) {
-    WithOutlook();
-    EXPECT_EQ(0, RunHoldingTheProgram(false));
+    RegisterOutlook(PROFILE);
+    presenter_.WhenShown([this] {
+        moments_.push_back(Moment());
+        if (moments_.size() == 1) {
+            PostMessageA(moments_[0].dialog, WM_KEYDOWN, VK_RETURN, 0);
+            PostMessageA(moments_[0].dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+            Sleep(500);
+        }
+    });
+    DWORD took[2] = {};
+    for (bool hung : {false, true}) {
+        SCOPED_TRACE(hung ? "a helper that never answers" : "a helper that answers");
+        fake_outlook::Load(PROFILE);
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
+        for (const std::string& file : CurrentProductFiles())
+            MakeFile(program_ + "\\" + file);
+        DeleteFileA(srFolder_.File("journal.txt").c_str());
+        std::unique_ptr<HELPER_WINDOW> answering(hung ? nullptr : new HELPER_WINDOW(false));
+        std::unique_ptr<HUNG_HELPER> hanging(hung ? new HUNG_HELPER : nullptr);
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0, RunHoldingTheProgram(false));
+        took[hung] = GetTickCount() - start;
 
-    ASSERT_EQ(2u, moments_.size());
-    const std::string reason = GetSystemErrorText(ERROR_SHARING_VIOLATION);
-    ASSERT_FALSE(reason.empty());
-    const MOMENT& files = moments_[0];
-    EXPECT_TRUE(StartsWith(files.message, "The following files could not be deleted"))
-        << files.message;
-    EXPECT_NE(std::string::npos, files.message.find(program_ + "\\Orvalith.exe\n\n\n" + reason))
-        << files.message;
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), files.type);
-    EXPECT_TRUE(files.dialogVisible);
-    EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, GREY, GREY, GREY}), files.rows);
-    EXPECT_EQ(16u, files.stage);
+        ASSERT_EQ(2u, moments_.size());
+        const std::string reason = GetSystemErrorText(ERROR_SHARING_VIOLATION);
+        ASSERT_FALSE(reason.empty());
+        const MOMENT& files = moments_[0];
+        EXPECT_TRUE(StartsWith(files.message, "The following files could not be deleted"))
+            << files.message;
+        EXPECT_NE(std::string::npos, files.message.find(program_ + "\\Orvalith.exe\n\n\n" + reason))
+            << files.message;
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), files.type);
+        EXPECT_TRUE(files.dialogVisible);
+        EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, GREY, GREY, GREY}), files.rows);
+        EXPECT_EQ(16u, files.stage);
 
-    const MOMENT& end = moments_[1];
-    EXPECT_TRUE(
-        StartsWith(end.message, "Not all of Orvalith's components were successfully removed."))
-        << end.message;
-    EXPECT_TRUE(end.dialogVisible);
-    EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), end.rows);
-    EXPECT_EQ(15u, end.stage);
+        const MOMENT& end = moments_[1];
+        EXPECT_TRUE(
+            StartsWith(end.message, "Not all of Orvalith's components were successfully removed."))
+            << end.message;
+        EXPECT_EQ(files.dialog, end.dialog);
+        EXPECT_TRUE(end.dialogVisible) << "Enter or Escape ended the dialog";
+        EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), end.rows);
+        EXPECT_EQ(15u, end.stage);
 
-    EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
-    EXPECT_EQ((STRINGS{BEGIN, END}), RestorePointCalls());
+        EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
+        EXPECT_EQ((STRINGS{BEGIN, END}), RestorePointCalls());
+    }
+    EXPECT_LT(took[1], took[0] + 20000);
+}
+
+// Folder texts that name no folder below a root, from the command line in
+// partial mode or from App Paths, delete nothing: neither the files named like
+// the product's in the current folder and at the drive's root nor an empty
+// add-in folder, and the current folder stays. Outside partial mode every
+// file is reported as for a blank folder.
+TEST_F(UninstallRun, FolderTextsThatNameNoFolderBelowARootDeleteNothing) {
+    TEMP_FOLDER here;
+    ASSERT_EQ("C:\\", here.Path().Left(3));
+    CURRENT_FOLDER current(here.Path());
+    for (const std::string& file : CurrentProductFiles())
+        MakeFile(here.File(file));
+    const std::string emptyFolder = here.File("Add-In 2007");
+    ASSERT_TRUE(CreateDirectoryA(emptyFolder.c_str(), nullptr));
+    const std::string atRoot[] = {"C:\\Orvalith.exe", "C:\\Orvalith Add-In\\Setup.exe"};
+    for (const std::string& file : atRoot)
+        ASSERT_FALSE(Exists(file)) << "not ours";
+    struct ROOT_DECOYS {
+        ~ROOT_DECOYS() {
+            DeleteFileA("C:\\Orvalith.exe");
+            DeleteFileA("C:\\Orvalith Add-In\\Setup.exe");
+            RemoveDirectoryA("C:\\Orvalith Add-In");
+        }
+    } rootDecoys;
+    for (const std::string& file : atRoot)
+        MakeFile(file);
+
+    for (const char* text : {".", "C:", "C:\\", "\\"}) {
+        for (bool fromAppPaths : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << '"' << text << '"' << (fromAppPaths ? " from App Paths" : ", partial"));
+            RegisterOutlook(PROFILE);
+            SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path",
+                         fromAppPaths ? text : "");
+            SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath",
+                         fromAppPaths ? text : "");
+            moments_.clear();
+            EXPECT_EQ(0, RunUninstall(GetModuleHandleA(nullptr), fromAppPaths ? "" : text,
+                                      !fromAppPaths));
+
+            EXPECT_EQ(CurrentProductFiles(), FilesLeft(here.Path(), CurrentProductFiles()));
+            EXPECT_TRUE(Exists(emptyFolder));
+            for (const std::string& file : atRoot)
+                EXPECT_TRUE(Exists(file)) << file;
+            char folder[MAX_PATH] = "";
+            GetCurrentDirectoryA(sizeof(folder), folder);
+            EXPECT_EQ(here.Path(), folder);
+            if (!fromAppPaths) {
+                EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+                continue;
+            }
+            ASSERT_EQ(2u, moments_.size());
+            EXPECT_NE(std::string::npos, moments_[0].message.find("\n\\Orvalith.exe\n"))
+                << moments_[0].message;
+        }
+    }
 }
 
 // Partial mode, as setup undoes an unfinished install: a file left behind is
