@@ -237,9 +237,12 @@ bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
 bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolderText) {
     failedFileList.clear();
     lastDeleteError.clear();
-    // A text that names no folder below a root counts as none at all.
-    const STRING programFolder = IsProductFolder(programFolderText) ? programFolderText : STRING();
-    const STRING rootFolder = IsProductFolder(rootFolderText) ? rootFolderText : STRING();
+    // A text that names no folder below a root counts as blank.
+    auto usable = [](const STRING& text) {
+        return text.IsBlank() || IsProductFolder(text) ? text : STRING();
+    };
+    const STRING programFolder = usable(programFolderText);
+    const STRING rootFolder = usable(rootFolderText);
     if (programFolder.IsBlank())
         Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
 

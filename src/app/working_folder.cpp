@@ -48,11 +48,13 @@ STRING FullPath(const STRING& path) {
 } // namespace
 
 bool IsProductFolder(const STRING& text) {
-    if (RootLength(text) == 0)
+    size_t root = RootLength(text);
+    if (root == 0 || text.find_first_not_of("\\/. ", root) == STRING::npos)
         return false;
+    // A path too long to be made full is judged by its text alone.
     STRING full = FullPath(text);
-    size_t root = RootLength(full);
-    return root > 0 && full.find_first_not_of("\\/. ", root) != STRING::npos;
+    root = RootLength(full);
+    return full.empty() || (root > 0 && full.find_first_not_of("\\/. ", root) != STRING::npos);
 }
 
 bool IsInFolder(const STRING& path, const STRING& folder) {
