@@ -52,6 +52,7 @@ TEST(AddInUninstall, WithoutAnEntryNothingRunsAndTheStoreIsCleaned) {
 // Unquoted, the command is split after ".exe"; quoted, as Windows writes a
 // path with spaces, the file is what the quotes hold.
 TEST(AddInUninstall, AnEntryNamedInAnyCaseIsRunAndGone) {
+    FOREIGN_DIALOG_CLOSER closer; // the shell's own box, should the start fail
     TEMP_FOLDER folder;
     const std::string spaced = folder.File("Add In Remover.exe");
     ASSERT_TRUE(CopyFileA(FakeUninstallerPath().c_str(), spaced.c_str(), FALSE));
