@@ -143,18 +143,27 @@ struct HELPER_WINDOW {
 };
 
 // A helper whose thread hangs: its window exists, but no message reaches it.
+// The thread still runs whileHanging once the progress dialog shows.
 struct HUNG_HELPER {
-    HUNG_HELPER() { WaitForSingleObject(ready.Get(), 10000); }
+    explicit HUNG_HELPER(std::function<void()> action) : whileHanging(std::move(action)) {
+        WaitForSingleObject(ready.Get(), 10000);
+    }
     ~HUNG_HELPER() {
         SetEvent(stop.Get());
         WaitForSingleObject(thread.Get(), 10000);
     }
-    static DWORD WINAPI Run(void* self) {
+    static DWORD WINAPI Run(void* argument) {
+        HUNG_HELPER* self = static_cast<HUNG_HELPER*>(argument);
         MakeWindow(HELPER_CLASS, HELPER_TITLE, HELPER_WINDOW::Proc, HWND_MESSAGE);
-        SetEvent(static_cast<HUNG_HELPER*>(self)->ready.Get());
-        WaitForSingleObject(static_cast<HUNG_HELPER*>(self)->stop.Get(), INFINITE);
+        SetEvent(self->ready.Get());
+        while (WaitForSingleObject(self->stop.Get(), 20) == WAIT_TIMEOUT)
+            if (self->whileHanging && ProgressDialogWindow()) {
+                self->whileHanging();
+                self->whileHanging = nullptr;
+            }
         return 0; // the window goes with its thread
     }
+    std::function<void()> whileHanging;
     OWNED_HANDLE ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     OWNED_HANDLE stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     OWNED_HANDLE thread{CreateThread(nullptr, 0, Run, this, 0, nullptr)};
@@ -465,55 +474,68 @@ TEST_F(UninstallRun, ACompleteRunRemovesEverythingAndReturns0) {
 
 // A file that cannot be deleted is listed with the system's reason while the
 // dialog shows; the run goes on and, at its end, says that not all was
-// removed, and still returns 0. Enter and Escape pressed meanwhile end
-// nothing, and a helper that never answers delays the run by its waits only.
+// removed, and still returns 0.
 TEST_F(UninstallRun, AFileHeldOpenIsReportedAndTheRunGoesOn) {
-    RegisterOutlook(PROFILE);
-    presenter_.WhenShown([this] {
-        moments_.push_back(Moment());
-        if (moments_.size() == 1) {
-            PostMessageA(moments_[0].dialog, WM_KEYDOWN, VK_RETURN, 0);
-            PostMessageA(moments_[0].dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-            Sleep(500);
-        }
-    });
+    WithOutlook();
+    EXPECT_EQ(0, RunHoldingTheProgram(false));
+
+    ASSERT_EQ(2u, moments_.size());
+    const std::string reason = GetSystemErrorText(ERROR_SHARING_VIOLATION);
+    ASSERT_FALSE(reason.empty());
+    const MOMENT& files = moments_[0];
+    EXPECT_TRUE(StartsWith(files.message, "The following files could not be deleted"))
+        << files.message;
+    EXPECT_NE(std::string::npos, files.message.find(program_ + "\\Orvalith.exe\n\n\n" + reason))
+        << files.message;
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), files.type);
+    EXPECT_TRUE(files.dialogVisible);
+    EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, GREY, GREY, GREY}), files.rows);
+    EXPECT_EQ(16u, files.stage);
+
+    const MOMENT& end = moments_[1];
+    EXPECT_TRUE(
+        StartsWith(end.message, "Not all of Orvalith's components were successfully removed."))
+        << end.message;
+    EXPECT_TRUE(end.dialogVisible);
+    EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), end.rows);
+    EXPECT_EQ(15u, end.stage);
+
+    EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
+    EXPECT_EQ((STRINGS{BEGIN, END}), RestorePointCalls());
+}
+
+// Enter and Escape pressed while the run works end nothing: the dialog is
+// there, every row "Done", when the uninstall closes it. A helper that never
+// answers delays the run by its waits only.
+TEST_F(UninstallRun, NeitherKeysNorAHelperThatNeverAnswersStopTheRun) {
+    const auto midRun = [this] {
+        closing_.Hook();
+        PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
+        Sleep(500);
+    };
     DWORD took[2] = {};
     for (bool hung : {false, true}) {
         SCOPED_TRACE(hung ? "a helper that never answers" : "a helper that answers");
-        fake_outlook::Load(PROFILE);
+        RegisterOutlook(PROFILE);
         SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
         for (const std::string& file : CurrentProductFiles())
             MakeFile(program_ + "\\" + file);
         DeleteFileA(srFolder_.File("journal.txt").c_str());
+        closing_.Unhook();
+        closing_.rows.clear();
         std::unique_ptr<HELPER_WINDOW> answering(hung ? nullptr : new HELPER_WINDOW(false));
-        std::unique_ptr<HUNG_HELPER> hanging(hung ? new HUNG_HELPER : nullptr);
+        std::unique_ptr<HUNG_HELPER> hanging(hung ? new HUNG_HELPER(midRun) : nullptr);
+        HELPER_WINDOW::onClose = midRun;
         const DWORD start = GetTickCount();
-        EXPECT_EQ(0, RunHoldingTheProgram(false));
+        EXPECT_EQ(0, Run());
         took[hung] = GetTickCount() - start;
+        HELPER_WINDOW::onClose = nullptr;
 
-        ASSERT_EQ(2u, moments_.size());
-        const std::string reason = GetSystemErrorText(ERROR_SHARING_VIOLATION);
-        ASSERT_FALSE(reason.empty());
-        const MOMENT& files = moments_[0];
-        EXPECT_TRUE(StartsWith(files.message, "The following files could not be deleted"))
-            << files.message;
-        EXPECT_NE(std::string::npos, files.message.find(program_ + "\\Orvalith.exe\n\n\n" + reason))
-            << files.message;
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), files.type);
-        EXPECT_TRUE(files.dialogVisible);
-        EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, GREY, GREY, GREY}), files.rows);
-        EXPECT_EQ(16u, files.stage);
-
-        const MOMENT& end = moments_[1];
-        EXPECT_TRUE(
-            StartsWith(end.message, "Not all of Orvalith's components were successfully removed."))
-            << end.message;
-        EXPECT_EQ(files.dialog, end.dialog);
-        EXPECT_TRUE(end.dialogVisible) << "Enter or Escape ended the dialog";
-        EXPECT_EQ((ROWS{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), end.rows);
-        EXPECT_EQ(15u, end.stage);
-
-        EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
+        EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+        EXPECT_EQ((ROWS(7, DONE)), closing_.rows);
+        EXPECT_TRUE(Left().empty());
         EXPECT_EQ((STRINGS{BEGIN, END}), RestorePointCalls());
     }
     EXPECT_LT(took[1], took[0] + 20000);
