@@ -19,8 +19,10 @@
 #include "app/progress_dialog.h"
 #include "app/registry_entries.h"
 #include "app/uninstall_sequence.h"
+#include "foundation/owned_handle.h"
 #include "system/pause.h"
 #include "testkit/addin_fixtures.h"
+#include "testkit/fake_srclient/system_srclient.h"
 #include "testkit/outlook_double/fake_outlook.h"
 #include "testkit/product_layout.h"
 #include "testkit/progress_layout.h"
@@ -81,8 +83,36 @@ struct HELPER_WINDOW {
     static inline std::function<void()> onClose;
 };
 
+// A helper whose thread hangs: its window exists, but no message reaches it.
+// The thread still runs whileHanging once the progress dialog shows.
+struct HUNG_HELPER {
+    explicit HUNG_HELPER(std::function<void()> action) : whileHanging(std::move(action)) {
+        WaitForSingleObject(ready.Get(), 10000);
+    }
+    ~HUNG_HELPER() {
+        SetEvent(stop.Get());
+        WaitForSingleObject(thread.Get(), 10000);
+    }
+    static DWORD WINAPI Run(void* argument) {
+        HUNG_HELPER* self = static_cast<HUNG_HELPER*>(argument);
+        MakeWindow(HELPER_CLASS, HELPER_TITLE, HELPER_WINDOW::Proc, HWND_MESSAGE);
+        SetEvent(self->ready.Get());
+        while (WaitForSingleObject(self->stop.Get(), 20) == WAIT_TIMEOUT)
+            if (self->whileHanging && ProgressDialogWindow()) {
+                self->whileHanging();
+                self->whileHanging = nullptr;
+            }
+        return 0; // the window goes with its thread
+    }
+    std::function<void()> whileHanging;
+    OWNED_HANDLE ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    OWNED_HANDLE stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    OWNED_HANDLE thread{CreateThread(nullptr, 0, Run, this, 0, nullptr)};
+};
+
 // The dialog's rows and title as the uninstall closes it: a hook on the
-// dialog's own thread reads them when IDOK arrives, before the dialog ends.
+// dialog's own thread reads them when the close arrives, before the dialog
+// ends.
 struct ROWS_AT_CLOSE {
     ROWS_AT_CLOSE() {
         rows.clear();
@@ -102,8 +132,7 @@ struct ROWS_AT_CLOSE {
     }
     static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
         const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_COMMAND &&
-            LOWORD(sent->wParam) == IDOK) {
+        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_END_PROGRESS_DIALOG) {
             rows = ReadProgressRows(sent->hwnd);
             title = WindowText(sent->hwnd);
         }
@@ -241,6 +270,7 @@ protected:
     STRINGS Left() const { return FilesLeft(program_, CurrentProductFiles()); }
 
     VERSION_GUARD xp_{5, 1};
+    SYSTEM_SRCLIENT srclient_;
     TEMP_FOLDER base_;
     std::string root_;
     std::string program_;

@@ -22,6 +22,19 @@ STRING FindUninstallEntry(const STRING& displayName) {
                              MATCH_EQUALS, true);
 }
 
+// Whether the entry at entryKeyPath under root is displayName's, compared as
+// FindUninstallEntry compares: a machine-wide entry of the same key name may
+// belong to another product, whose uninstaller must not run.
+bool IsEntryOf(HKEY root, const STRING& entryKeyPath, const STRING& displayName) {
+    size_t slash = entryKeyPath.rfind('\\');
+    if (slash == STRING::npos)
+        return false;
+    STRING_VECTOR entries;
+    FindSubkeysByValue(entries, root, entryKeyPath.substr(0, slash).c_str(), "DisplayName",
+                       displayName, MATCH_EQUALS, true, true);
+    return entries.IndexOf(entryKeyPath.substr(slash + 1)) >= 0;
+}
+
 bool StartUninstallCommand(const STRING& command, HWND owner, const STRING& displayName,
                            const STRING& title, DWORD& exitCode) {
     STRING file;
@@ -34,6 +47,15 @@ bool StartUninstallCommand(const STRING& command, HWND owner, const STRING& disp
 } // namespace
 
 void SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters) {
+    // Windows quotes a program path that holds spaces.
+    size_t start = command.find_first_not_of(' ');
+    if (start != STRING::npos && command[start] == '"') {
+        size_t end = command.find('"', start + 1);
+        file = command.substr(start + 1, end == STRING::npos ? STRING::npos : end - start - 1);
+        parameters = end == STRING::npos ? STRING() : STRING(command.substr(end + 1));
+        parameters.Trim(' ');
+        return;
+    }
     STRING before;
     STRING after;
     if (!command.SplitAt(EXE_EXTENSION, before, after)) {
@@ -50,7 +72,7 @@ UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      DWORD& exitCode) {
     UNINSTALL_OUTCOME done = UNINSTALL_DONE_BY_USER;
     STRING command = ReadStringAt(HKEY_CURRENT_USER, entryKeyPath.c_str(), "UninstallString");
-    if (command.empty()) {
+    if (command.empty() && IsEntryOf(HKEY_LOCAL_MACHINE, entryKeyPath, displayName)) {
         command = ReadStringAt(HKEY_LOCAL_MACHINE, entryKeyPath.c_str(), "UninstallString");
         done = UNINSTALL_DONE_BY_MACHINE;
     }

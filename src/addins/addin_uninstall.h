@@ -32,14 +32,18 @@ bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayNa
                     const STRING& title);
 
 // Runs the "UninstallString" of the entry at entryKeyPath (taken from
-// HKEY_CURRENT_USER, or from HKEY_LOCAL_MACHINE when the user's is missing or
-// empty) and waits for it. exitCode, set to 1 by the caller, receives the
+// HKEY_CURRENT_USER, or, when the user's is missing or empty, from the entry
+// of that path under HKEY_LOCAL_MACHINE if its "DisplayName" is displayName
+// too) and waits for it. exitCode, set to 1 by the caller, receives the
 // command's exit code.
 UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      const STRING& displayName, const STRING& title,
                                      DWORD& exitCode);
 
-// Splits an uninstall command after its first ".exe" (exact case; quotes are
-// not special): file is the text up to and with ".exe", parameters the rest
-// without spaces at either end. Without ".exe" the file is ".exe" alone.
+// Splits an uninstall command into the program's file and its parameters.
+// A command that begins, after spaces, with a double quote names the file up
+// to the next double quote, and the parameters are the rest. Any other
+// command is split after its first ".exe" (exact case): file is the text up
+// to and with ".exe", parameters the rest. Parameters lose the spaces at
+// either end. Without ".exe" the file is ".exe" alone.
 void SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters);

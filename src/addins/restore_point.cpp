@@ -14,6 +14,17 @@ INT64 sequenceNumber = -1;
 
 typedef BOOL(WINAPI* SR_SET_RESTORE_POINT_A)(PRESTOREPOINTINFOA, PSTATEMGRSTATUS);
 
+// "SrClient.DLL" in the system folder; empty when that is unknown. A bare
+// name would be looked for first beside the uninstaller, in the user's
+// temporary folder, where anyone may have put a library of that name.
+STRING SystemLibraryPath(const char* name) {
+    char folder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(folder, sizeof(folder));
+    if (length == 0 || length >= sizeof(folder))
+        return STRING();
+    return STRING(folder).WithTrailingBackslash() + name;
+}
+
 } // namespace
 
 INT64 SetRestorePoint(DWORD eventType, DWORD restorePointType, INT64 sequence) {
@@ -29,7 +40,10 @@ INT64 SetRestorePoint(DWORD eventType, DWORD restorePointType, INT64 sequence) {
     description.ReplaceAll("<app>", "Orvalith");
     lstrcpynA(info.szDescription, description.c_str(), sizeof(info.szDescription));
 
-    LOADED_LIBRARY srclient("SrClient.DLL");
+    STRING path = SystemLibraryPath("SrClient.DLL");
+    if (path.empty())
+        return -1;
+    LOADED_LIBRARY srclient(path.c_str());
     auto setRestorePoint = srclient.Function<SR_SET_RESTORE_POINT_A>("SRSetRestorePointA");
     if (!setRestorePoint)
         return -1;

@@ -9,7 +9,8 @@ const DWORD END_SYSTEM_CHANGE = 101;
 const DWORD APPLICATION_INSTALL = 0;
 
 // The sequence number the service assigned, or -1 on any failure (also for a
-// negative sequence number or a Windows without restore points).
+// negative sequence number, a Windows without restore points or no
+// "SrClient.DLL" in the system folder, the only place it is taken from).
 INT64 SetRestorePoint(DWORD eventType, DWORD restorePointType, INT64 sequenceNumber);
 // Opens the restore point and keeps its sequence number (-1 when it failed).
 void BeginRestorePoint();

@@ -3,6 +3,7 @@
 #include <vector>
 #include <windows.h>
 
+#include "app/working_folder.h"
 #include "foundation/log_file.h"
 #include "system/system_info.h"
 
@@ -243,10 +244,16 @@ bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
     return true;
 }
 
-bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder) {
+bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolderText) {
     failedFileList.clear();
     lastDeleteError.clear();
     removedByLastRun = FILE_REMOVAL();
+    // A text that names no folder below a root counts as blank.
+    auto usable = [](const STRING& text) {
+        return text.IsBlank() || IsProductFolder(text) ? text : STRING();
+    };
+    const STRING programFolder = usable(programFolderText);
+    const STRING rootFolder = usable(rootFolderText);
     if (programFolder.IsBlank())
         Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
 
@@ -269,7 +276,7 @@ bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder) {
         RemoveFolder(programFolder, STRING());
         RemoveFolder(rootFolder, STRING());
         STRING parent = ParentFolder(rootFolder);
-        if (!parent.IsBlank())
+        if (IsProductFolder(parent))
             RemoveFolder(parent, STRING());
     }
     return failedFileList.IsBlank();

@@ -27,10 +27,12 @@ const FILE_REMOVAL& RemovedByLastRun();
 // folder, the root folder and the root folder's parent. Answers true when
 // FailedFileList() is blank afterwards.
 //
-// A blank program folder would make every path a bare name at the root of the
-// current drive: then nothing is deleted and no folder is removed, and every
-// program and current add-in file is reported as not deleted. A blank root
-// folder removes neither itself nor a parent.
+// A folder text that is not IsProductFolder (working_folder.h) counts as
+// blank. A blank program folder would make every path a bare name at the
+// root of the current drive: then nothing is deleted and no folder is
+// removed, and every program and current add-in file is reported as not
+// deleted, each as a backslash and its name. A blank root folder removes
+// neither itself nor a parent, and a parent that is a root is never removed.
 bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder);
 
 // Deletes folder\fileName. When that fails and report is set, the path goes

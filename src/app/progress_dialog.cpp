@@ -28,40 +28,47 @@ void SetProgressPartialFlag(bool partial) {
 }
 
 DWORD WINAPI ProgressDialogThread(LPVOID progressEvent) {
-    HANDLE* event = static_cast<HANDLE*>(progressEvent);
+    OWNED_HANDLE event(static_cast<HANDLE>(progressEvent));
     // When the dialog cannot be made, WM_INITDIALOG never comes: the signal
     // below then releases the uninstall's first wait instead.
     DialogBoxParamA(Application.instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
-                    ProgressDialogProc, reinterpret_cast<LPARAM>(progressEvent));
+                    ProgressDialogProc, reinterpret_cast<LPARAM>(event.Get()));
     dialogWindow = nullptr;
-    SetEvent(*event);
+    SetEvent(event.Get());
     return 0;
 }
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         dialogWindow = dialog;
-        SetEvent(*reinterpret_cast<HANDLE*>(lParam));
+        SetEvent(reinterpret_cast<HANDLE>(lParam));
         if (partialFlag)
             SetWindowTextA(dialog, LoadStr(IDS_UNDOING_SETUP).c_str());
         return 0;
-    case WM_COMMAND:
-        // Escape and the close button send IDCANCEL: the uninstall cannot
-        // be stopped half-way, so only the uninstall's own IDOK ends it.
-        if (LOWORD(wParam) == IDOK) {
-            EndDialog(dialog, 0);
-            return 1;
-        }
-        return 0;
+    case WM_END_PROGRESS_DIALOG:
+        EndDialog(dialog, 0);
+        return 1;
+    // Enter (IDOK), Escape and the close button (IDCANCEL) end nothing: the
+    // uninstall cannot be stopped half-way, nor go on unseen.
     default:
         return 0;
     }
 }
 
-bool StartProgressDialogThread(HANDLE* progressEvent) {
+bool StartProgressDialogThread(HANDLE progressEvent) {
+    // The dialog may end after the uninstall stopped waiting for it and
+    // closed its handle; a handle of the thread's own keeps the event alive
+    // for the thread's last signal.
+    HANDLE own = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), progressEvent, GetCurrentProcess(), &own, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return false;
+    OWNED_HANDLE threadsEvent(own);
     DWORD id = 0;
-    OWNED_HANDLE thread(CreateThread(nullptr, 0, ProgressDialogThread, progressEvent, 0, &id));
+    OWNED_HANDLE thread(CreateThread(nullptr, 0, ProgressDialogThread, threadsEvent.Get(), 0, &id));
+    if (thread.Valid())
+        threadsEvent.Release(); // the thread's now
     return thread.Valid();
 }
 
@@ -88,5 +95,5 @@ void StepFailed(int resultId) {
 
 void CloseProgressDialog() {
     if (HWND dialog = dialogWindow)
-        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        SendMessageA(dialog, WM_END_PROGRESS_DIALOG, 0, 0);
 }

@@ -49,16 +49,11 @@ const char* const ADDIN_DISPLAY_NAME = "Orvalith v5 Outlook Add-In";
 const char* const HELPER_CLASS = "@ORVALITHADDINHELPERCLASS@";
 const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 
-// The dialog thread keeps the address of this handle and signals through it
-// once more when the dialog ends, possibly after the uninstall stopped
-// waiting: it must outlive the call, so it is not on the stack.
-HANDLE progressEvent = nullptr;
-
 // Waits for the dialog thread's signal. The dialog's thread may send this
 // thread's windows a message while it starts or ends (activation, for
 // one); those are answered meanwhile, so that neither thread waits for the
 // other. Posted messages stay queued.
-void WaitForProgressEvent(DWORD timeoutMs) {
+void WaitForProgressEvent(HANDLE progressEvent, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
         DWORD waited = GetTickCount() - start;
@@ -293,12 +288,11 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     failedRows.clear();
     bool leftFiles = false;
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    progressEvent = event.Get();
     SetProgressPartialFlag(partial);
     // Nobody watches a quiet run: it shows no dialog.
     bool dialog = !Application.quiet;
-    if (dialog && StartProgressDialogThread(&progressEvent))
-        WaitForProgressEvent(DIALOG_APPEAR_MS);
+    if (dialog && StartProgressDialogThread(event.Get()))
+        WaitForProgressEvent(event.Get(), DIALOG_APPEAR_MS);
 
     FOLDERS folders = ReadFolders(rootFolderArgument);
     DWORD previousStage = ReadDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, 0);
@@ -316,10 +310,12 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     }
 
     if (dialog) {
+        // A dialog that appeared only after the first wait gave up left its
+        // first signal pending; the wait below is for the dialog's end.
+        ResetEvent(event.Get());
         CloseProgressDialog();
-        WaitForProgressEvent(DIALOG_END_MS);
+        WaitForProgressEvent(event.Get(), DIALOG_END_MS);
     }
-    progressEvent = nullptr;
     event.Reset();
 
     ReleaseOutlook();

@@ -4,6 +4,34 @@
 
 namespace {
 
+bool IsDriveLetter(char ch) {
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+}
+
+bool IsSeparator(char ch) {
+    return ch == '\\' || ch == '/';
+}
+
+// The length of path's root with its closing separator: 3 for "X:\", up to
+// and with the separator after the share for "\\server\share\"; 0 when path
+// is not absolute. The device forms "\\?\" and "\\.\" are not roots.
+size_t RootLength(const STRING& path) {
+    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]))
+        return 3;
+    if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1]))
+        return 0;
+    size_t serverEnd = path.find_first_of("\\/", 2);
+    if (serverEnd == STRING::npos || serverEnd == 2)
+        return 0;
+    STRING server = path.substr(2, serverEnd - 2);
+    if (server == "?" || server == ".")
+        return 0;
+    size_t shareEnd = path.find_first_of("\\/", serverEnd + 1);
+    if (shareEnd == STRING::npos || shareEnd == serverEnd + 1)
+        return 0;
+    return shareEnd + 1;
+}
+
 // The full form of path without a trailing backslash (but for a drive's
 // root); empty when it has none.
 STRING FullPath(const STRING& path) {
@@ -18,6 +46,16 @@ STRING FullPath(const STRING& path) {
 }
 
 } // namespace
+
+bool IsProductFolder(const STRING& text) {
+    size_t root = RootLength(text);
+    if (root == 0 || text.find_first_not_of("\\/. ", root) == STRING::npos)
+        return false;
+    // A path too long to be made full is judged by its text alone.
+    STRING full = FullPath(text);
+    root = RootLength(full);
+    return full.empty() || (root > 0 && full.find_first_not_of("\\/. ", root) != STRING::npos);
+}
 
 bool IsInFolder(const STRING& path, const STRING& folder) {
     if (path.IsBlank() || folder.IsBlank())
@@ -40,7 +78,10 @@ bool LeaveFolders(const STRING& first, const STRING& second) {
     DWORD length = GetCurrentDirectoryA(sizeof(current), current);
     if (length == 0 || length >= sizeof(current))
         return false;
-    if (!IsInFolder(current, first) && !IsInFolder(current, second))
+    auto holdsCurrent = [&current](const STRING& folder) {
+        return IsProductFolder(folder) && IsInFolder(current, folder);
+    };
+    if (!holdsCurrent(first) && !holdsCurrent(second))
         return false;
     char temporary[MAX_PATH];
     length = GetTempPathA(sizeof(temporary), temporary);

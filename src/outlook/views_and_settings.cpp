@@ -6,8 +6,10 @@
 namespace {
 
 const char* const SETTINGS_NAME = "Orvalith Settings";
-// Outlook's olIdentifyByEntryID.
-const LONG IDENTIFY_BY_ENTRY_ID = 0;
+// Outlook's olIdentifyBySubject: the settings item is known by its subject.
+// (For a subject it does not know, Outlook makes a new, unsaved item, whose
+// deletion changes nothing.)
+const LONG IDENTIFY_BY_SUBJECT = 1;
 
 } // namespace
 
@@ -64,7 +66,7 @@ int DeleteSettingsTask() {
         if (!tasks)
             ThrowComError(E_POINTER);
         VARIANT_VALUE identifier = VARIANT_VALUE::Text(SETTINGS_NAME);
-        VARIANT_VALUE identifierType = VARIANT_VALUE::Long(IDENTIFY_BY_ENTRY_ID);
+        VARIANT_VALUE identifierType = VARIANT_VALUE::Long(IDENTIFY_BY_SUBJECT);
         DISPATCH_OBJECT storage = tasks.ObjectMethod(L"GetStorage", IID__StorageItem,
                                                      {&identifier.Get(), &identifierType.Get()});
         if (storage) {

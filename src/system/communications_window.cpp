@@ -2,6 +2,13 @@
 
 #include "foundation/log_file.h"
 
+namespace {
+
+// How long a close request waits for the other program to handle it.
+const UINT CLOSE_TIMEOUT_MS = 5000;
+
+} // namespace
+
 HWND GetCommunicationsWindow(const char* className, const char* title) {
     Log.Printf("GetCommunicationsWindow \"%s\" \"%s\"\r\n", className, title);
     HWND window = FindWindowExA(HWND_MESSAGE, nullptr, className, title);
@@ -16,5 +23,10 @@ LRESULT CloseCommunicationsWindow(const char* className, const char* title) {
     // Without a window the request could only fail.
     if (!window)
         return 0;
-    return SendMessageA(window, WM_CLOSE, 0, 0);
+    // A program whose thread no longer handles messages would otherwise hold
+    // the caller for ever; after the time-out the request counts as handled.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, CLOSE_TIMEOUT_MS, &answer))
+        return 0;
+    return static_cast<LRESULT>(answer);
 }

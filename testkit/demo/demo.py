@@ -328,10 +328,16 @@ def make_machine(build, out, scenario):
             tools[name] = TOOLS_WIN + "\\" + name
             machine.copy(built[name], tools[name])
     # The uninstaller runs from a temporary folder, as the first phase
-    # starts it, with the stand-in restore-point library beside it.
+    # starts it. The stand-in restore-point library takes the place of
+    # Wine's own in the system folder, where the uninstaller loads it from;
+    # the file there is a hard link into the pristine machine, so it is
+    # replaced, not written through.
     run_folder = machine.user_folder("Temp", "OrvalithUninstall")
     machine.copy(built["Orvalith Uninstall.exe"], run_folder + "\\Orvalith Uninstall.exe")
-    machine.copy(built["SrClient.DLL"], run_folder + "\\SrClient.DLL")
+    system_library = machine.unix("C:\\windows\\system32\\srclient.dll")
+    if os.path.exists(system_library):
+        os.unlink(system_library)
+    machine.copy(built["SrClient.DLL"], "C:\\windows\\system32\\srclient.dll")
 
     # The registry, written by a 32-bit regedit as the 32-bit setup would.
     keys = []  # (hive\key, {value: data}, fate, why)

@@ -34,6 +34,14 @@ struct ITEM {
     bool deleted = false;
 };
 
+// A hidden storage item: found by its entry ID, its subject or its class.
+const char* const DEFAULT_STORAGE_CLASS = "IPM.Storage";
+struct STORAGE_ITEM {
+    std::string subject;
+    std::string messageClass;
+    std::string entryID;
+};
+
 struct FOLDER {
     std::string name;
     std::string path; // "\\Store\Folder"
@@ -43,7 +51,7 @@ struct FOLDER {
     std::vector<std::unique_ptr<FOLDER>> folders;
     std::vector<std::shared_ptr<ITEM>> items;
     std::vector<std::string> views;
-    std::vector<std::string> storages;
+    std::vector<STORAGE_ITEM> storages;
 };
 
 struct FAULT {
@@ -171,10 +179,13 @@ void ApplyLine(const std::string& raw) {
         }
         item->entryID = "ITEM" + std::to_string(profile.nextItem++);
         folder->items.push_back(item);
-    } else if (kind == "view" || kind == "storage") {
-        FOLDER* folder = FindPath(f[1]);
-        if (folder)
-            (kind == "view" ? folder->views : folder->storages).push_back(f[2]);
+    } else if (kind == "view") {
+        if (FOLDER* folder = FindPath(f[1]))
+            folder->views.push_back(f[2]);
+    } else if (kind == "storage") {
+        if (FOLDER* folder = FindPath(f[1]))
+            folder->storages.push_back({f[2], f[3].empty() ? DEFAULT_STORAGE_CLASS : f[3],
+                                        "STORAGE" + std::to_string(profile.nextItem++)});
     } else if (kind == "fault") {
         FAULT fault;
         fault.member = f[1];
@@ -218,8 +229,12 @@ void DumpFolder(const FOLDER& folder, std::ostringstream& out, bool root) {
     }
     for (auto& view : folder.views)
         out << "view|" << path << "|" << view << "\n";
-    for (auto& storage : folder.storages)
-        out << "storage|" << path << "|" << storage << "\n";
+    for (auto& storage : folder.storages) {
+        out << "storage|" << path << "|" << storage.subject;
+        if (storage.messageClass != DEFAULT_STORAGE_CLASS)
+            out << "|" << storage.messageClass;
+        out << "\n";
+    }
     for (auto& child : folder.folders)
         DumpFolder(*child, out, false);
 }
@@ -308,6 +323,18 @@ const wchar_t* const MEMBERS[] = {L"GetNamespace",
                                   L"Delete",
                                   L"Subject"};
 const int MEMBER_COUNT = sizeof MEMBERS / sizeof MEMBERS[0];
+// The members that Outlook's type library makes properties; the others are
+// methods. Each is found only when called as what it is (or as either).
+const wchar_t* const PROPERTIES[] = {
+    L"Folders",         L"Type",  L"Name",  L"FolderPath", L"EntryID", L"StoreID",
+    L"DefaultItemType", L"Items", L"Views", L"Count",      L"Subject"};
+
+bool CalledAsItIs(const wchar_t* member, WORD kind) {
+    bool property = false;
+    for (const wchar_t* name : PROPERTIES)
+        property = property || wcscmp(name, member) == 0;
+    return (kind & (property ? DISPATCH_PROPERTYGET : DISPATCH_METHOD)) != 0;
+}
 
 enum OBJECT_KIND {
     APPLICATION,
@@ -342,6 +369,7 @@ public:
     std::vector<std::shared_ptr<ITEM>> items_; // ITEMS
     std::shared_ptr<ITEM> item_;               // ITEM_OBJECT
     std::string name_;                         // VIEW, STORAGE
+    std::string storageID_;                    // STORAGE; empty until saved
 
     const IID& Iid() const {
         switch (kind_) {
@@ -422,9 +450,9 @@ public:
         }
         return result;
     }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result,
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters, VARIANT* result,
                         EXCEPINFO* exception, UINT*) override {
-        if (id < 1 || id > MEMBER_COUNT)
+        if (id < 1 || id > MEMBER_COUNT || !CalledAsItIs(MEMBERS[id - 1], kind))
             return DISP_E_MEMBERNOTFOUND;
         LARGE_INTEGER start, end, frequency;
         QueryPerformanceCounter(&start);
@@ -543,11 +571,16 @@ private:
                     Fail(0x8004010F, NotFound());
                 made = FolderObject(folder);
             } else if (member == "GetFolderFromID") {
+                // A store ID names the store to look in; Outlook takes an
+                // empty or missing one as any store.
                 std::string entryID = Text(first);
-                (void)second;
+                std::string storeID =
+                    second && second->vt == VT_BSTR ? Narrow(second->bstrVal) : "";
                 for (auto& store : profile.stores)
                     if (FOLDER* folder = FindById(store.get(), entryID))
-                        made = FolderObject(folder);
+                        if (storeID.empty() ||
+                            _stricmp(storeID.c_str(), folder->storeID.c_str()) == 0)
+                            made = FolderObject(folder);
                 if (!made)
                     Fail(0x8004010F, NotFound());
             }
@@ -586,16 +619,25 @@ private:
             } else if (member == "Views") {
                 made = new FAKE_OBJECT(VIEWS, folder_);
             } else if (member == "GetStorage") {
-                std::string name = Text(first);
-                if (Number(second) != 0)
-                    Fail(E_INVALIDARG, L"");
-                for (auto& storage : folder_->storages)
-                    if (storage == name) {
-                        made = new FAKE_OBJECT(STORAGE, folder_);
-                        made->name_ = name;
-                    }
-                if (!made)
-                    Fail(0x8004010F, NotFound());
+                // By entry ID (0), subject (1) or message class (2); by
+                // subject or class, one not found is a new, unsaved item.
+                std::string identifier = Text(first);
+                long type = Number(second);
+                if (type < 0 || type > 2)
+                    Fail(E_INVALIDARG, L"The parameter is incorrect.");
+                const STORAGE_ITEM* found = nullptr;
+                for (auto& storage : folder_->storages) {
+                    const std::string& key = type == 0   ? storage.entryID
+                                             : type == 1 ? storage.subject
+                                                         : storage.messageClass;
+                    if (key == identifier && !found)
+                        found = &storage;
+                }
+                if (!found && type == 0)
+                    Fail(0x80040107, L"Could not open the item. Try again.");
+                made = new FAKE_OBJECT(STORAGE, folder_);
+                made->name_ = found ? found->subject : type == 1 ? identifier : "";
+                made->storageID_ = found ? found->entryID : "";
             }
             break;
         case ITEMS:
@@ -661,10 +703,17 @@ private:
             if (member == "Name")
                 return SetText(result, name_);
             if (member == "Delete") {
-                auto& list = kind_ == VIEW ? folder_->views : folder_->storages;
-                for (size_t i = 0; i < list.size(); ++i)
-                    if (list[i] == name_) {
-                        list.erase(list.begin() + i);
+                auto& views = folder_->views;
+                auto& storages = folder_->storages;
+                for (size_t i = 0; kind_ == VIEW && i < views.size(); ++i)
+                    if (views[i] == name_) {
+                        views.erase(views.begin() + i);
+                        break;
+                    }
+                // An unsaved storage item has nothing to remove.
+                for (size_t i = 0; kind_ == STORAGE && i < storages.size(); ++i)
+                    if (storages[i].entryID == storageID_) {
+                        storages.erase(storages.begin() + i);
                         break;
                     }
                 Changed();

@@ -24,52 +24,70 @@ TEST(AddInUninstall, WithoutAnEntryNothingRunsAndTheStoreIsCleaned) {
     EXPECT_TRUE(addIn.presenter.Shown().empty());
 }
 
+// Unquoted, the command is split after ".exe"; quoted, as Windows writes a
+// path with spaces, the file is what the quotes hold.
 TEST(AddInUninstall, AnEntryNamedInAnyCaseIsRunAndGone) {
-    DEPLOYED_ADDIN addIn;
-    TEMP_FOLDER logFolder;
-    ASSERT_TRUE(Log.Open(logFolder.File("uninstall.log")));
-    UNINSTALL_ENTRY entry("OrvalithTest.Case", "ORVALITH V5 outlook add-in");
-    entry.SetCommand(HKEY_CURRENT_USER, Command(entry, " /exit 0  "));
-    bool result = addIn.Uninstall();
-    Log.Close();
+    FOREIGN_DIALOG_CLOSER closer; // the shell's own box, should the start fail
+    TEMP_FOLDER folder;
+    const std::string spaced = folder.File("Add In Remover.exe");
+    ASSERT_TRUE(CopyFileA(FakeUninstallerPath().c_str(), spaced.c_str(), FALSE));
+    for (bool quoted : {false, true}) {
+        SCOPED_TRACE(quoted ? "quoted" : "unquoted");
+        DEPLOYED_ADDIN addIn;
+        TEMP_FOLDER logFolder;
+        ASSERT_TRUE(Log.Open(logFolder.File("uninstall.log")));
+        UNINSTALL_ENTRY entry("OrvalithTest.Case", "ORVALITH V5 outlook add-in");
+        entry.SetCommand(HKEY_CURRENT_USER,
+                         quoted ? " \"" + spaced + "\" /entry " + entry.Name() + "  /exit 0 "
+                                : Command(entry, " /exit 0  "));
+        bool result = addIn.Uninstall();
+        Log.Close();
 
-    EXPECT_TRUE(result);
-    EXPECT_FALSE(entry.Present());
-    EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
-    EXPECT_TRUE(addIn.presenter.Shown().empty());
-    std::vector<std::string> starts = addIn.journal.Starts();
-    ASSERT_EQ(starts.size(), 1u);
-    size_t tab = starts[0].find('\t');
-    ASSERT_NE(tab, std::string::npos);
-    EXPECT_EQ(lstrcmpiA(starts[0].substr(0, tab).c_str(), FakeUninstallerPath().c_str()), 0)
-        << starts[0];
-    // Only the spaces at the ends go.
-    EXPECT_EQ(starts[0].substr(tab + 1), "/entry OrvalithTest.Case  /exit 0");
+        EXPECT_TRUE(result);
+        EXPECT_FALSE(entry.Present());
+        EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
+        EXPECT_TRUE(addIn.presenter.Shown().empty());
+        std::vector<std::string> starts = addIn.journal.Starts();
+        ASSERT_EQ(starts.size(), 1u);
+        size_t tab = starts[0].find('\t');
+        ASSERT_NE(tab, std::string::npos);
+        const std::string file = quoted ? spaced : FakeUninstallerPath();
+        EXPECT_EQ(lstrcmpiA(starts[0].substr(0, tab).c_str(), file.c_str()), 0) << starts[0];
+        // Only the spaces at the ends go.
+        EXPECT_EQ(starts[0].substr(tab + 1), "/entry OrvalithTest.Case  /exit 0");
 
-    // Each line follows a tick count and a space.
-    std::vector<std::string> lines = SplitLines(ReadWholeFile(logFolder.File("uninstall.log")));
-    for (std::string text : {"UninstallAddIn \"Orvalith Outlook Add-In\"",
-                             "IninstallAddIn keyName \"OrvalithTest.Case\""}) {
-        text = " " + text;
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.size() >= text.size() &&
-                   line.compare(line.size() - text.size(), text.size(), text) == 0;
-        })) << text;
+        // Each line follows a tick count and a space.
+        std::vector<std::string> lines = SplitLines(ReadWholeFile(logFolder.File("uninstall.log")));
+        for (std::string text : {"UninstallAddIn \"Orvalith Outlook Add-In\"",
+                                 "IninstallAddIn keyName \"OrvalithTest.Case\""}) {
+            text = " " + text;
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.size() >= text.size() &&
+                       line.compare(line.size() - text.size(), text.size(), text) == 0;
+            })) << text;
+        }
     }
 }
 
-TEST(AddInUninstall, TheMachineCommandIsUsedWhenTheUsersIsEmpty) {
-    DEPLOYED_ADDIN addIn;
-    UNINSTALL_ENTRY entry("OrvalithTest.Machine", ADDIN_DISPLAY_NAME);
-    entry.SetCommand(HKEY_CURRENT_USER, "");
-    entry.SetCommand(HKEY_LOCAL_MACHINE, Command(entry));
-    DWORD exitCode = 1;
-    EXPECT_EQ(
-        RunUninstallString(entry.Path(), nullptr, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE, exitCode),
-        UNINSTALL_DONE_BY_MACHINE);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_FALSE(entry.Present());
-    EXPECT_EQ(addIn.journal.Starts().size(), 1u);
+// A machine-wide entry of the same key name may be another product's.
+TEST(AddInUninstall, TheMachineCommandIsUsedWhenTheUsersIsEmptyAndTheEntryIsTheAddIns) {
+    for (const char* machineName : {"orvalith v5 OUTLOOK add-in", "Quillmate Add-In", ""}) {
+        SCOPED_TRACE(machineName);
+        const bool ours = machineName[0] == 'o';
+        DEPLOYED_ADDIN addIn;
+        UNINSTALL_ENTRY entry("OrvalithTest.Machine", ADDIN_DISPLAY_NAME);
+        entry.SetCommand(HKEY_CURRENT_USER, "");
+        entry.SetCommand(HKEY_LOCAL_MACHINE, Command(entry));
+        if (machineName[0])
+            SetRegString(HKEY_LOCAL_MACHINE, entry.Path(), "DisplayName", machineName);
+        DWORD exitCode = 1;
+        EXPECT_EQ(RunUninstallString(entry.Path(), nullptr, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE,
+                                     exitCode),
+                  ours ? UNINSTALL_DONE_BY_MACHINE : UNINSTALL_NO_COMMAND);
+        EXPECT_EQ(exitCode, ours ? 0u : 1u);
+        EXPECT_EQ(entry.Present(), !ours);
+        EXPECT_EQ(addIn.journal.Starts().size(), ours ? 1u : 0u);
+    }
 }
 
 // A cancel leaves the store alone; a failure, or a command that cannot start
@@ -144,10 +162,13 @@ TEST(AddInUninstall, OfTwoEntriesOfOneNameTheFirstRunsAndTheSecondRemains) {
     EXPECT_TRUE(addIn.presenter.Shown().empty());
 }
 
-TEST(SplitUninstallCommand, SplitsAfterTheFirstExeWithQuotesKept) {
+TEST(SplitUninstallCommand, TakesAQuotedFileWholeAndSplitsOthersAfterTheFirstExe) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"C:\\Tools\\Remover.exe /Uninstall x", "C:\\Tools\\Remover.exe", "/Uninstall x"},
-        {"\"C:\\Tools\\Remover.exe\" /Uninstall x", "\"C:\\Tools\\Remover.exe", "\" /Uninstall x"},
+        {"\"C:\\Tools\\Remover.exe\" /Uninstall x", "C:\\Tools\\Remover.exe", "/Uninstall x"},
+        {"  \"C:\\My Tools\\a.exe.exe\"/q  ", "C:\\My Tools\\a.exe.exe", "/q"},
+        {"\"C:\\My Tools\\Remover.exe", "C:\\My Tools\\Remover.exe", ""},
+        {"C:\\My \"Tools\"\\Remover.exe /q", "C:\\My \"Tools\"\\Remover.exe", "/q"},
         {"C:\\Tools\\Remover.exe", "C:\\Tools\\Remover.exe", ""},
         {"C:\\a.exe\\b.exe  -q  ", "C:\\a.exe", "\\b.exe  -q"},
         {"C:\\Tools\\Remover.EXE /q", ".exe", ""},

@@ -107,9 +107,9 @@ TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten)
         EXPECT_FALSE(Exists(install.program));
         EXPECT_TRUE(Exists(install.temp.File("Parent\\Other\\file.txt")));
     }
-    // A root without a separator is removed as named (below the current
-    // folder) and has no parent; a blank root removes no folder of its own.
-    // Either way the current folder stays, though empty.
+    // A root without a separator names no folder below a root and, like a
+    // blank one, removes no folder. Either way the current folder stays,
+    // though empty.
     for (const char* root : {"Root", ""}) {
         SCOPED_TRACE(root);
         INSTALLED install("Program");
@@ -117,32 +117,38 @@ TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten)
         if (*root)
             CreateDirectoryA(install.temp.File(root).c_str(), nullptr);
         EXPECT_TRUE(RemoveProductFiles(root, install.program));
-        EXPECT_FALSE(Exists(install.temp.File("Root")));
+        EXPECT_EQ(*root != '\0', Exists(install.temp.File("Root")));
         EXPECT_FALSE(Exists(install.program));
         EXPECT_TRUE(Exists(install.temp.Path()));
     }
 }
 
+// A blank folder, or a text that names no folder below a root, as the
+// program and the root folder.
 TEST(ProductFiles, BlankProgramFolderDeletesNothing) {
-    // Bare names would land at the root of the current folder's drive; the
-    // empty add-in folders there would go if removed.
+    // Bare names would land at the root of the current folder's drive, and
+    // relative ones in the current folder.
     TEMP_FOLDER temp;
     CURRENT_FOLDER current(temp.Path());
     const std::string driveRoot = temp.Path().Left(3);
-    ASSERT_EQ(driveRoot.substr(1), ":\\");
+    ASSERT_EQ(driveRoot, "C:\\");
     DECOYS decoys;
-    for (auto [name, folder] : {std::make_pair("Orvalith.exe", false),
-                                {"Orvalith Add-In", true},
-                                {"Orvalith Add-In\\Setup.exe", false},
-                                {"Add-In 2007", true},
-                                {"Add-In 2010", true}})
-        ASSERT_TRUE(decoys.Add(driveRoot + name, folder)) << name;
+    // The empty add-in folders would go if removed.
+    for (const std::string& place : {driveRoot, temp.Path() + "\\"})
+        for (auto [name, folder] : {std::make_pair("Orvalith.exe", false),
+                                    {"Orvalith Add-In", true},
+                                    {"Orvalith Add-In\\Setup.exe", false},
+                                    {"Add-In 2007", true},
+                                    {"Add-In 2010", true}})
+            ASSERT_TRUE(decoys.Add(place + name, folder)) << place << name;
 
-    for (const std::string blank : {"", "   "}) {
+    for (const std::string blank : {"", "   ", ".", "C:", "C:\\", "\\", "C:\\Orvalith\\.."}) {
         SCOPED_TRACE(testing::Message() << '"' << blank << '"');
         EXPECT_FALSE(RemoveProductFiles(blank, blank));
-        // Listed with the paths as they would have been built.
-        EXPECT_EQ(FailedFileList(), Listed(blank, CurrentProductFiles()));
+        // Listed with the paths as they would have been built from a blank
+        // text.
+        EXPECT_EQ(FailedFileList(),
+                  Listed(blank == "   " ? blank : std::string(), CurrentProductFiles()));
         EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
         EXPECT_EQ(decoys.Missing(), STRINGS());
     }

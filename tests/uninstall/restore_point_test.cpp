@@ -3,35 +3,37 @@
 // journal.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "addins/restore_point.h"
+#include "testkit/fake_srclient/system_srclient.h"
 #include "testkit/temp_folder.h"
 #include "testkit/ui_driver.h"
 #include "testkit/version_guard.h"
 
 TEST(RestorePoint, NothingMoreIsCalledAfterAFailedBeginOrWithoutTheLibrary) {
     VERSION_GUARD xp(5, 1);
-    const std::string library = ThisProgramFolder() + "\\SrClient.DLL";
-    // The service refuses, a negative sequence number is to be ended, and
-    // the library is missing (the loader takes no other one).
-    for (const std::string scene : {"refused", "negative", "missing"}) {
+    // The service refuses, a negative sequence number is to be ended, and the
+    // system folder has no library: the one planted beside this program
+    // (the stand-in, which would answer) is never taken instead.
+    ASSERT_TRUE(FileExists(ThisProgramFolder() + "\\SrClient.DLL"));
+    for (const std::string scene : {"refused", "negative", "planted"}) {
         SCOPED_TRACE(scene);
         TEMP_FOLDER folder;
         ENVIRONMENT_OVERRIDE journal("ORVALITH_SRCLIENT_JOURNAL", folder.File("journal.txt"));
         ENVIRONMENT_OVERRIDE answer("ORVALITH_SRCLIENT_ANSWER",
                                     scene == "refused" ? "fail" : nullptr);
+        std::unique_ptr<SYSTEM_SRCLIENT> library;
+        if (scene != "planted")
+            library = std::make_unique<SYSTEM_SRCLIENT>();
         ResetRestorePointForTesting();
-        const bool moved =
-            scene == "missing" && MoveFileA(library.c_str(), (library + ".aside").c_str());
         if (scene == "negative") {
             EXPECT_EQ(-1, SetRestorePoint(END_SYSTEM_CHANGE, APPLICATION_INSTALL, -5));
         } else {
-            EXPECT_TRUE(scene != "missing" || moved);
             BeginRestorePoint();
             EXPECT_EQ(-1, RestorePointSequenceNumber());
             EndRestorePoint();
         }
-        if (moved)
-            MoveFileA((library + ".aside").c_str(), library.c_str());
         ResetRestorePointForTesting();
 
         std::vector<std::string> calls = SplitLines(ReadWholeFile(folder.File("journal.txt")));

@@ -183,4 +183,93 @@ TEST_F(UninstallRun, PartialModeReportsNoFilesAndMakesNoRestorePoint) {
     EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
 }
 
+// Enter and Escape pressed while the run works end nothing: the dialog is
+// there, every row "Done", when the uninstall closes it. A helper that never
+// answers delays the run by its waits only.
+TEST_F(UninstallRun, NeitherKeysNorAHelperThatNeverAnswersStopTheRun) {
+    const auto midRun = [this] {
+        closing_.Hook();
+        PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
+        Sleep(500);
+    };
+    fake_outlook::Register();
+    outlook_ = true;
+    DWORD took[2] = {};
+    for (bool hung : {false, true}) {
+        SCOPED_TRACE(hung ? "a helper that never answers" : "a helper that answers");
+        fake_outlook::Load(RUN_PROFILE);
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
+        for (const std::string& file : CurrentProductFiles())
+            MakeFile(program_ + "\\" + file);
+        DeleteFileA(srFolder_.File("journal.txt").c_str());
+        closing_.Unhook();
+        closing_.rows.clear();
+        std::unique_ptr<HELPER_WINDOW> answering(hung ? nullptr : new HELPER_WINDOW(false));
+        std::unique_ptr<HUNG_HELPER> hanging(hung ? new HUNG_HELPER(midRun) : nullptr);
+        HELPER_WINDOW::onClose = midRun;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0, Run());
+        took[hung] = GetTickCount() - start;
+        HELPER_WINDOW::onClose = nullptr;
+
+        EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+        EXPECT_EQ((PROGRESS_ROWS(7, DONE)), closing_.rows);
+        EXPECT_TRUE(Left().empty());
+        EXPECT_EQ((STRINGS{RESTORE_BEGIN, RESTORE_END}), RestorePointCalls());
+    }
+    EXPECT_LT(took[1], took[0] + 20000);
+}
+
+// Folder texts that name no folder below a root, from the command line in
+// partial mode or from App Paths, delete nothing: neither the files named like
+// the product's in the current folder and at the drive's root nor an empty
+// add-in folder, and the current folder stays. Outside partial mode every
+// file is reported as for a blank folder.
+TEST_F(UninstallRun, FolderTextsThatNameNoFolderBelowARootDeleteNothing) {
+    TEMP_FOLDER here;
+    ASSERT_EQ("C:\\", here.Path().Left(3));
+    CURRENT_FOLDER current(here.Path());
+    for (const std::string& file : CurrentProductFiles())
+        MakeFile(here.File(file));
+    const std::string emptyFolder = here.File("Add-In 2007");
+    ASSERT_TRUE(CreateDirectoryA(emptyFolder.c_str(), nullptr));
+    DECOYS atRoot;
+    ASSERT_TRUE(atRoot.Add("C:\\Orvalith.exe", false));
+    ASSERT_TRUE(atRoot.Add("C:\\Orvalith Add-In", true));
+    ASSERT_TRUE(atRoot.Add("C:\\Orvalith Add-In\\Setup.exe", false));
+    fake_outlook::Register();
+    outlook_ = true;
+
+    for (const char* text : {".", "C:", "C:\\", "\\"}) {
+        for (bool fromAppPaths : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << '"' << text << '"' << (fromAppPaths ? " from App Paths" : ", partial"));
+            fake_outlook::Load(RUN_PROFILE);
+            SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path",
+                         fromAppPaths ? text : "");
+            SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath",
+                         fromAppPaths ? text : "");
+            moments_.clear();
+            EXPECT_EQ(0, RunUninstall(GetModuleHandleA(nullptr), fromAppPaths ? "" : text,
+                                      !fromAppPaths));
+
+            EXPECT_EQ(CurrentProductFiles(), FilesLeft(here.Path(), CurrentProductFiles()));
+            EXPECT_TRUE(Exists(emptyFolder));
+            EXPECT_EQ(atRoot.Missing(), STRINGS());
+            char folder[MAX_PATH] = "";
+            GetCurrentDirectoryA(sizeof(folder), folder);
+            EXPECT_EQ(here.Path(), folder);
+            if (!fromAppPaths) {
+                EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+                continue;
+            }
+            ASSERT_EQ(2u, moments_.size());
+            EXPECT_NE(std::string::npos, moments_[0].message.find("\n\\Orvalith.exe\n"))
+                << moments_[0].message;
+        }
+    }
+}
+
 } // namespace

@@ -33,6 +33,27 @@ TEST(WorkingFolder, FolderHoldsItselfAndWhatIsInsideOnly) {
     EXPECT_FALSE(IsInFolder("", "C:\\Orvalith"));
 }
 
+TEST(WorkingFolder, OnlyFoldersBelowADriveRootOrAShareAreProductFolders) {
+    const std::pair<const char*, bool> cases[] = {
+        {"C:\\Orvalith", true},
+        {"c:/Program Files/Orvalith/", true},
+        {"\\\\server\\share\\Orvalith", true},
+        {"", false},
+        {".", false},
+        {"Orvalith", false},
+        {"C:", false},
+        {"C:Orvalith", false},
+        {"C:\\", false},
+        {"\\", false},
+        {"\\Orvalith", false},
+        {"C:\\Orvalith\\..", false},
+        {"\\\\server\\share\\", false},
+        {"\\\\?\\C:\\Orvalith", false},
+    };
+    for (auto [text, sound] : cases)
+        EXPECT_EQ(sound, IsProductFolder(text)) << text;
+}
+
 TEST(WorkingFolder, LeavesTheProductFoldersForTheTemporaryFolder) {
     CURRENT_FOLDER kept;
     TEMP_FOLDER root;
@@ -48,9 +69,11 @@ TEST(WorkingFolder, LeavesTheProductFoldersForTheTemporaryFolder) {
         EXPECT_TRUE(IsInFolder(CurrentFolder(), TemporaryFolder()));
         EXPECT_FALSE(IsInFolder(CurrentFolder(), root.Path()));
     }
-    // Elsewhere, or with blank folders, the current folder stays.
+    // Elsewhere, or with blank folders or texts that name no folder below a
+    // root, the current folder stays.
     ASSERT_TRUE(SetCurrentDirectoryA(root.Path().c_str()));
-    EXPECT_FALSE(LeaveFolders("", "  "));
+    for (const char* blank : {"", "  ", ".", "C:", "C:\\", "\\"})
+        EXPECT_FALSE(LeaveFolders(blank, blank)) << blank;
     EXPECT_EQ(root.Path(), CurrentFolder());
     TEMP_FOLDER elsewhere;
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.Path().c_str()));
