@@ -329,14 +329,10 @@ def make_machine(build, out, scenario):
             machine.copy(built[name], tools[name])
     # The uninstaller runs from a temporary folder, as the first phase
     # starts it. The stand-in restore-point library takes the place of
-    # Wine's own in the system folder, where the uninstaller loads it from;
-    # the file there is a hard link into the pristine machine, so it is
-    # replaced, not written through.
+    # Wine's own in the system folder, where the uninstaller loads it from
+    # (the files written here win over the seeded machine's).
     run_folder = machine.user_folder("Temp", "OrvalithUninstall")
     machine.copy(built["Orvalith Uninstall.exe"], run_folder + "\\Orvalith Uninstall.exe")
-    system_library = machine.unix("C:\\windows\\system32\\srclient.dll")
-    if os.path.exists(system_library):
-        os.unlink(system_library)
     machine.copy(built["SrClient.DLL"], "C:\\windows\\system32\\srclient.dll")
 
     # The registry, written by a 32-bit regedit as the 32-bit setup would.
@@ -420,10 +416,13 @@ def make_machine(build, out, scenario):
 
 
 def copy_prefix(source, target):
-    """Merges a copy of the prefix source into target. Hard links keep it
-    cheap; what Wine rewrites in place (its registry and settings files) is
-    copied."""
-    shutil.copytree(source, target, symlinks=True, copy_function=os.link, dirs_exist_ok=True)
+    """Merges a copy of the prefix source into target, where files already
+    in target stay as they are. Hard links keep it cheap; what Wine rewrites
+    in place (its registry and settings files) is copied."""
+    def link(source_file, target_file):
+        if not os.path.lexists(target_file):
+            os.link(source_file, target_file)
+    shutil.copytree(source, target, symlinks=True, copy_function=link, dirs_exist_ok=True)
     for folder, _, files in os.walk(target):
         for file in files:
             if file.endswith((".reg", ".ini")):
