@@ -496,8 +496,13 @@ def file_entries(prefix):
     return entries
 
 
-# Wine's own bookkeeping that any program run changes.
-WINE_NOISE = [r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager",
+# Wine's own bookkeeping that any program run changes; and the desktop's
+# appearance (colours, window metrics, theme), which Wine's desktop fills in
+# on a prefix's first display, under qemu now and then only in a later run.
+WINE_NOISE = [r"HKEY_CURRENT_USER\Control Panel\Colors",
+              r"HKEY_CURRENT_USER\Control Panel\Desktop",
+              r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager",
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager",
               r"HKEY_LOCAL_MACHINE\Software\Wine", r"HKEY_CURRENT_USER\Software\Wine\Explorer",
               r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Perflib",
               r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\NetworkCards",
