@@ -1,15 +1,155 @@
-// The add-in's removal through its uninstall entry, with the stand-in
-// uninstaller started through the real shell.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <tuple>
 
-#include <gtest/gtest.h>
-
 #include "addins/addin_uninstall.h"
+#include "addins/clickonce_store.h"
 #include "foundation/log_file.h"
+#include "system/launch.h"
 #include "testkit/addin_fixtures.h"
+#include "testkit/scripted_presenter.h"
+#include "testkit/version_guard.h"
 
 namespace {
+
+// Starting programs through the shell: exit codes come back, and a failed
+// start is explained to the user in words chosen by the failure code.
+
+TEST(ShellExecuteAndWait, ReturnsTheExitCodeAndShowsNothingWithoutBothNames) {
+    VERSION_GUARD xp(5, 1);
+    SCRIPTED_PRESENTER presenter;
+    DWORD exitCode = 7;
+    EXPECT_TRUE(ShellExecuteAndWait(nullptr, FakeUninstallerPath(), "/exit 1603", exitCode,
+                                    ADDIN_DISPLAY_NAME, UNINSTALL_TITLE));
+    EXPECT_EQ(exitCode, 1603u);
+    EXPECT_TRUE(presenter.Shown().empty());
+
+    // A missing program, named in full, is the add-in uninstall's test; without
+    // both names the failure is only answered, never shown.
+    FOREIGN_DIALOG_CLOSER closer;
+    TEMP_FOLDER folder;
+    STRING missing = folder.File("Remover.exe");
+    exitCode = 7;
+    EXPECT_FALSE(ShellExecuteAndWait(nullptr, missing, "", exitCode, ADDIN_DISPLAY_NAME, nullptr));
+    EXPECT_FALSE(ShellExecuteAndWait(nullptr, missing, "", exitCode, nullptr, UNINSTALL_TITLE));
+    EXPECT_TRUE(presenter.Shown().empty());
+    EXPECT_EQ(exitCode, 7u);
+}
+
+TEST(ShowLaunchError, EachFailureCodeHasItsWordsWithEveryPlaceholderFilled) {
+    VERSION_GUARD xp(5, 1);
+    const char* const resources =
+        "Your computer doesn't have sufficient resources available for Add-In";
+    const char* const notFound = "Uninstall can't find C:\\Tools\\Remover.exe.";
+    const char* const noAssociation = "Add-In cannot proceed because Uninstall does not appear";
+    const char* const unexpected = "Add-In cannot proceed because an unexpected error occurred";
+    const std::pair<DWORD, std::string> cases[] = {
+        {0, std::string(resources) + " to proceed."},
+        {SE_ERR_OOM, resources},
+        {SE_ERR_FNF, notFound},
+        {SE_ERR_PNF, notFound},
+        {SE_ERR_ACCESSDENIED,
+         "The operating system denied access to either C:\\Tools\\Remover.exe"},
+        {SE_ERR_SHARE, "Add-In cannot proceed because another user or another program is "
+                       "accessing C:\\Tools\\Remover.exe."},
+        {SE_ERR_ASSOCINCOMPLETE, noAssociation},
+        {SE_ERR_NOASSOC, noAssociation},
+        {1, std::string(unexpected) + " trying to start up Uninstall. You could try rebooting "
+                                      "your computer. Failing that, you may need to reinstall "
+                                      "Uninstall."},
+        {32, unexpected},
+        {static_cast<DWORD>(-5), unexpected},
+    };
+    for (const auto& [code, start] : cases) {
+        SCRIPTED_PRESENTER presenter;
+        ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", code);
+        ASSERT_EQ(presenter.Shown().size(), 1u) << code;
+        const STRING& text = presenter.Shown()[0].text;
+        EXPECT_EQ(text.find(start), 0u) << code << ": " << text;
+        EXPECT_EQ(text.find('<'), STRING::npos) << code << ": " << text;
+        EXPECT_EQ(presenter.Shown()[0].Icon(), static_cast<UINT>(MB_ICONEXCLAMATION));
+    }
+    // Above 32 the shell reports success: nothing is shown.
+    SCRIPTED_PRESENTER presenter;
+    ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", 33);
+    ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", ERROR_FILE_NOT_FOUND + 1000);
+    EXPECT_TRUE(presenter.Shown().empty());
+}
+
+// The add-in's manifests leave the click-once store; nothing else does.
+
+TEST(FindStoreEntries, MatchesIdentitiesThatBeginWithTheAddInNameInAnyCase) {
+    CLICKONCE_STORE store;
+    store.AddMark("a1", "Orvalith Outlook Add-In.vsto, Version=5.0.0.0, Culture=neutral");
+    store.AddMark("a2", "ORVALITH OUTLOOK ADD-IN.dll, Version=5.0.0.0");
+    store.AddMark("b1", "Other Add-In, Orvalith Outlook Add-In.vsto");
+    store.AddMark("b2", "Orvalith Outlook Add");
+    SetRegBinary(HKEY_CURRENT_USER, std::string(CLICKONCE_MARKS_KEY) + "\\a3", "identity",
+                 std::string("orvalith outlook add-in.vsto\0junk", 34));
+    STRING_VECTOR names;
+    names.Add("earlier");
+    FindStoreEntries(names, CLICKONCE_MARKS_KEY, ADDIN_NAME);
+    EXPECT_EQ(names, (STRING_VECTOR{{"earlier", "a1", "a2", "a3"}}));
+    FindStoreEntries(names, "Software\\OrvalithTests\\NoSuchKey", ADDIN_NAME);
+    EXPECT_EQ(names.Count(), 4);
+}
+
+TEST(RemoveClickOnceManifests, DeletesTheAddInsManifestsOnlyAndOnlyInTheManifestsFolder) {
+    CLICKONCE_STORE store;
+    store.AddMark("orva..vsto_1", "Orvalith Outlook Add-In.vsto, Version=5");
+    store.AddComponent("orva..vsto_1", "Orvalith Outlook Add-In.vsto, Version=5");
+    store.AddComponent("orva..dll_2", "orvalith outlook add-in.dll, Version=5");
+    store.AddComponent("othe..dll_3", "Other Add-In.dll, Version=1");
+    for (const char* name : {"orva..vsto_1", "orva..dll_2", "othe..dll_3", "unlisted"})
+        store.AddManifest(name);
+    // Files beside and above the manifests folder, named as a user-written key
+    // could reach them: subkey names cannot hold a backslash, but "/" and "..".
+    const std::string outside = store.ManifestsFolder() + "\\..\\victim.manifest";
+    const std::string inner = store.ManifestsFolder() + "\\sub\\inner.manifest";
+    ASSERT_TRUE(CreateDirectoryA((store.ManifestsFolder() + "\\sub").c_str(), nullptr));
+    CreateTestFile(outside);
+    CreateTestFile(inner);
+    for (const char* name : {"..", "sub/inner", "../victim", "C:victim"})
+        store.AddMark(name, "Orvalith Outlook Add-In.vsto");
+
+    RemoveClickOnceManifests(ADDIN_NAME);
+
+    EXPECT_FALSE(store.HasManifest("orva..vsto_1"));
+    EXPECT_FALSE(store.HasManifest("orva..dll_2"));
+    EXPECT_TRUE(store.HasManifest("othe..dll_3"));
+    EXPECT_TRUE(store.HasManifest("unlisted"));
+    EXPECT_TRUE(FileExists(outside));
+    EXPECT_TRUE(FileExists(inner));
+    // The store's own description stays.
+    EXPECT_TRUE(
+        RegKeyPresent(HKEY_CURRENT_USER, std::string(CLICKONCE_MARKS_KEY) + "\\orva..vsto_1"));
+}
+
+TEST(RemoveClickOnceManifests, AMissingOrShortRandomStringDeletesNothing) {
+    CLICKONCE_STORE store;
+    store.AddMark("orva..vsto_1", "Orvalith Outlook Add-In.vsto");
+    store.AddManifest("orva..vsto_1");
+    for (const char* randomString :
+         {static_cast<const char*>(nullptr), "", "ABCDEFGH1JKLMNOPQR", "..\\..\\..\\..\\..\\..\\..",
+          "ABCDEFGH1JK\\..\\..\\NOPQR2TUV"}) {
+        store.SetRandomString(randomString);
+        RemoveClickOnceManifests(ADDIN_NAME);
+        EXPECT_TRUE(store.HasManifest("orva..vsto_1")) << (randomString ? randomString : "(none)");
+    }
+}
+
+TEST(ClickOnceManifestsFolder, CutsTheRandomStringIntoTwoShortFolderNames) {
+    EXPECT_EQ(ClickOnceManifestsFolder("C:\\L", "ABCDEFGH1JKLMNOPQR2TUV"),
+              "C:\\L\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.TUV\\manifests");
+    EXPECT_EQ(ClickOnceManifestsFolder("C:\\L\\", "ABCDEFGH1JKLMNOPQR2T"),
+              "C:\\L\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.T\\manifests");
+    EXPECT_EQ(ClickOnceManifestsFolder("C:\\L", "ABCDEFGH1JKLMNOPQR"), "");
+    EXPECT_EQ(ClickOnceManifestsFolder("", "ABCDEFGH1JKLMNOPQR2TUV"), "");
+}
+
+// The add-in's removal through its uninstall entry, with the stand-in
+// uninstaller started through the real shell.
 
 const std::string FAILED = "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" failed.";
 
@@ -121,9 +261,7 @@ TEST(AddInUninstall, ACancelOrAFailureIsTold) {
         const std::vector<SHOWN_MESSAGE>& shown = addIn.presenter.Shown();
         ASSERT_EQ(shown.size(), c.told.size());
         for (size_t i = 0; i < shown.size(); ++i)
-            EXPECT_EQ(std::make_pair(std::string(shown[i].text),
-                                     static_cast<UINT>(shown[i].type & MB_ICONMASK)),
-                      c.told[i]);
+            EXPECT_EQ(std::make_pair(std::string(shown[i].text), shown[i].Icon()), c.told[i]);
         if (!c.storeKept) {
             EXPECT_EQ(shown.back().watchedFile, "") << "the manifest was there when it was told";
         }
