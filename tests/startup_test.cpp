@@ -13,31 +13,19 @@
 #include "testkit/ui_driver.h"
 #include "testkit/version_guard.h"
 
-TEST(CommandLine, PartialSwitchAndRemainingText) {
-    const std::tuple<const char*, bool, const char*> cases[] = {
-        {"", false, ""},
-        {"/PartialOK", true, ""},
-        // Found in any letter case, removed only as spelled exactly.
-        {"/partialok", true, "/partialok"},
-        {"  C:\\Orvalith  /PartialOK", true, "C:\\Orvalith"},
-        {"/PartialOK C:\\Orvalith /PartialOK", true, "C:\\Orvalith /PartialOK"},
-        {"C:\\Orvalith/PartialOKx", true, "C:\\Orvalithx"},
-        {"\tC:\\x\t", false, "\tC:\\x\t"},
-    };
-    for (auto [commandLine, partial, remaining] : cases) {
-        COMMAND_LINE parsed = ParseCommandLine(commandLine);
-        EXPECT_EQ(parsed.partial, partial) << commandLine;
-        EXPECT_EQ(parsed.remaining, remaining) << commandLine;
-    }
-    // A very long command line is taken whole.
-    STRING longLine(40000, 'a');
-    EXPECT_EQ(ParseCommandLine(longLine + " /PartialOK").remaining, longLine);
-}
-
-TEST(CommandLine, QuietLogAndUsageSwitchesAreTakenOutBeforeTheRootFolder) {
+// Switches anywhere, in any letter case, taken out before the rest, trimmed,
+// is the root folder.
+TEST(CommandLine, SwitchesAreTakenOutBeforeTheRootFolder) {
     // Command line, quiet, log file, usage, partial, remaining text.
     const std::tuple<const char*, bool, const char*, bool, bool, const char*> cases[] = {
         {"C:\\Orvalith", false, "", false, false, "C:\\Orvalith"},
+        // "/PartialOK" is found in any letter case, taken out only as spelled
+        // here, and then only its first copy, wherever it stands.
+        {"/partialok", false, "", false, true, "/partialok"},
+        {"  C:\\Orvalith  /PartialOK", false, "", false, true, "C:\\Orvalith"},
+        {"/PartialOK C:\\Orvalith /PartialOK", false, "", false, true, "C:\\Orvalith /PartialOK"},
+        {"C:\\Orvalith/PartialOKx", false, "", false, true, "C:\\Orvalithx"},
+        {"\tC:\\x\t", false, "", false, false, "\tC:\\x\t"},
         {"/Quiet", true, "", false, false, ""},
         {"C:\\Program Files\\Orvalith /quiet", true, "", false, false,
          "C:\\Program Files\\Orvalith"},
@@ -59,6 +47,9 @@ TEST(CommandLine, QuietLogAndUsageSwitchesAreTakenOutBeforeTheRootFolder) {
                   std::make_tuple(quiet, STRING(logFile), usage, partial, STRING(remaining)))
             << commandLine;
     }
+    // A very long command line is taken whole.
+    STRING longLine(40000, 'a');
+    EXPECT_EQ(ParseCommandLine(longLine + " /PartialOK").remaining, longLine);
 }
 
 namespace {

@@ -843,6 +843,13 @@ def scenario_removes(scenario):
 
 # --- the checks of each scenario --------------------------------------------
 
+def run_record(seen, name):
+    """A record of the run checked: the first of two runs keeps its records
+    under names ending in "-run1"."""
+    first = os.path.join(seen["out"], name.replace(".", "-run1.", 1))
+    return read_text(first if os.path.exists(first) else os.path.join(seen["out"], name))
+
+
 def check(scenario, seen):
     problems = []
     texts = [" ".join(m["texts"]) for m in seen["messages"]]
@@ -917,6 +924,15 @@ def check(scenario, seen):
         expect(seen["helper_closed"], "the add-in helper's window is closed")
         expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
                "a restore point is begun and ended")
+        # The add-in's unquoted command, split after ".exe", started once.
+        started = run_record(seen, "addin.journal").strip().split("\n")
+        expect(len(started) == 1 and started[0].partition("\t")[0].lower() ==
+               (TOOLS_WIN + "\\fake_addin_uninstaller.exe").lower() and
+               started[0].partition("\t")[2] == "/entry %s /exit 0" % ADDIN_ENTRY,
+               "the add-in's uninstaller started with its parameters")
+        log = run_record(seen, "uninstall.log")
+        expect('UninstallAddIn "Orvalith Outlook Add-In"' in log and
+               'IninstallAddIn keyName "%s"' % ADDIN_ENTRY in log, "the add-in's removal logged")
         expect(seen["progress"] and
                seen["progress"][-1]["title"] == "Orvalith Uninstall Progress", "the title")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
