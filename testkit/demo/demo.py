@@ -850,6 +850,16 @@ def run_record(seen, name):
     return read_text(first if os.path.exists(first) else os.path.join(seen["out"], name))
 
 
+HELPER_NAMES = ("@ORVALITHADDINHELPERCLASS@", "@ORVALITHADDINHELPERTITLE@")
+
+
+def made_product_entries(seen):
+    """The keys and values naming the product that the run made."""
+    diff = run_record(seen, "machine-diff.txt").split("\n")
+    return [line for line in diff if line.startswith("+") and line[14:].startswith(("key ", "value "))
+            and ("Orvalith" in line or "Brindlecove" in line)]
+
+
 def check(scenario, seen):
     problems = []
     texts = [" ".join(m["texts"]) for m in seen["messages"]]
@@ -858,6 +868,8 @@ def check(scenario, seen):
         if not condition:
             problems.append(text)
     expect(not seen["unexplained"], "something outside the footprint changed")
+    if scenario != "second_run":
+        expect(not made_product_entries(seen), "no key or value of the product's is made")
     # A second run finds Outlook as the first left it; a sync conflict ends
     # the calendar step part way.
     if scenario not in ("second_run", "sync_conflict"):
@@ -933,6 +945,12 @@ def check(scenario, seen):
         log = run_record(seen, "uninstall.log")
         expect('UninstallAddIn "Orvalith Outlook Add-In"' in log and
                'IninstallAddIn keyName "%s"' % ADDIN_ENTRY in log, "the add-in's removal logged")
+        # The helper's window looked for by class and title, found (its handle
+        # in decimal and hexadecimal) and, once closed, not found.
+        found = re.findall(r"GetCommunicationsWindow (\d+) ([0-9a-f]{8})\r?$", log, re.M)
+        expect('GetCommunicationsWindow "%s" "%s"' % HELPER_NAMES in log and
+               any(int(d) == int(h, 16) != 0 for d, h in found) and ("0", "00000000") in found,
+               "the helper window's search logged")
         expect(seen["progress"] and
                seen["progress"][-1]["title"] == "Orvalith Uninstall Progress", "the title")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
