@@ -960,6 +960,8 @@ def check(scenario, seen):
                "the title says the setup is undone")
         expect(not seen["restore"], "no restore point")
         expect(not seen["pages"], "no questionnaire")
+        expect('partial 1, root folder "%s"' % PROGRAM_WIN in
+               read_text(os.path.join(seen["out"], "uninstall.log")), "the command line's reading")
     elif scenario == "addin_cancelled":
         expect(any("was cancelled by user" in t for t in texts), "message 63")
         expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")

@@ -227,8 +227,6 @@ TEST(Shortcuts, GroupHoldingAForeignFileKeepsItsFolder) {
     EXPECT_TRUE(Exists(folders.commonGroup + "\\Readme.txt"));
 }
 
-const HKEY HKLM = HKEY_LOCAL_MACHINE;
-const HKEY HKCU = HKEY_CURRENT_USER;
 const std::string MAPI_APPS = "Software\\Microsoft\\Windows Messaging Subsystem\\MSMapiApps";
 const std::string UNINSTALL = PRODUCT_UNINSTALL_KEY;
 const std::string APP_PATHS = PRODUCT_APP_PATHS_KEY;
