@@ -133,7 +133,7 @@ TEST(Messages, ClassicBoxJoinsMainInstructionAndDetail) {
         {"x Not an icon~", "x Not an icon ", 0},
         // An icon character without text proper shows an empty text.
         {"!", "", MB_ICONEXCLAMATION},
-        {"# ", "", MB_ICONHAND},
+        // The character after the icon is taken as the separator, whatever it is.
         {"?x", "", MB_ICONQUESTION},
     };
     const std::tuple<DWORD, DWORD, UINT> situations[] = {
