@@ -965,6 +965,8 @@ def check(scenario, seen):
     elif scenario == "addin_cancelled":
         expect(any("was cancelled by user" in t for t in texts), "message 63")
         expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
+        expect([m["icon"] for m in seen["messages"][1:]] == ["error", "warning"],
+               "message 63 an error, message 30 a warning")
         expect(not seen["pages"], "no questionnaire")
     elif scenario == "file_held_open":
         # Message 35 names the file and the system's reason, message 3 ends
@@ -1013,8 +1015,9 @@ def check(scenario, seen):
                "message 35 in the log names the file")
         expect(seen["unexpected_fate"] == 1, "everything else goes")
     elif scenario == "sync_conflict":
-        expect(any(t.startswith("COMdeleteCalTaskEntries") or "COMdeleteCalTaskEntries" in t
-                   for t in texts), "message 34 with its context")
+        expect(any(t.startswith("COMdeleteCalTaskEntries\n") and
+                   'There was a problem reading task "".' in t for t in texts),
+               "message 34 after its context")
         expect(len(seen["pages"]) == 1, "the run goes on to the end")
     return problems
 

@@ -200,13 +200,13 @@ TEST_F(OutlookTest, FailuresSkipAnEntryOrAFolder) {
     EXPECT_TRUE(presenter.Shown().empty());
 }
 
+// (Message 34's text: the sync_conflict scenario.)
 TEST_F(OutlookTest, ASyncConflictShowsMessage34AndEndsTheStep) {
     fake_outlook::Add("fault|Delete|Orvalith two|0x80041200|0|1|A sync conflict exists.\n");
     COMdeleteAllCalTaskEntries();
     ASSERT_EQ(1u, presenter.Shown().size());
     std::string said = Said(presenter.Shown()[0]);
     EXPECT_EQ(0u, said.find("COMdeleteCalTaskEntries\n")) << said;
-    EXPECT_TRUE(Has(said, "There was a problem reading task \"\".")) << said;
     // Walked before the conflict; no further folder is processed.
     ExpectHeld(false, {"Orvalith nested"});
     ExpectHeld(true, {"Orvalith archived"});
