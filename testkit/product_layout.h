@@ -125,6 +125,18 @@ struct DECOYS {
     std::vector<std::string> made;
 };
 
+inline std::string CurrentFolder() {
+    char buffer[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof(buffer), buffer);
+    return buffer;
+}
+
+inline std::string TemporaryFolder() {
+    char buffer[MAX_PATH] = "";
+    GetTempPathA(sizeof(buffer), buffer);
+    return buffer;
+}
+
 // Makes folder the current folder for the object's lifetime (or, with an
 // empty folder, only brings the current one back afterwards).
 class CURRENT_FOLDER {

@@ -17,6 +17,7 @@ struct SHOWN_MESSAGE {
     STRING text;
     STRING caption;
     UINT type = 0;
+    UINT Icon() const { return type & MB_ICONMASK; }
     // Task dialog: the config's parts, converted to ANSI.
     bool hasMainInstruction = false;
     STRING mainInstruction;

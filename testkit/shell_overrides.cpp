@@ -55,10 +55,3 @@ REGISTRY_VALUE_OVERRIDE::~REGISTRY_VALUE_OVERRIDE() {
     else
         RegDeleteValueA(key.Handle(), name_.c_str());
 }
-
-HTTPS_HANDLER_OVERRIDE::HTTPS_HANDLER_OVERRIDE(const std::string& program)
-    : override_(HKEY_LOCAL_MACHINE, "Software\\Classes\\https\\shell\\open\\command", "",
-                "\"" + program + "\" \"%1\"") {}
-
-WINE_VERSION_OVERRIDE::WINE_VERSION_OVERRIDE(const std::string& exeName, const std::string& version)
-    : override_(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exeName, "Version", version) {}

@@ -1,7 +1,5 @@
-// Temporary changes to the registry that make Wine behave as a test needs:
-// which program opens web pages, and which Windows version a program is told.
-// Each change is undone exactly when its object goes, even after a failed
-// assertion.
+// Temporary changes to the registry. Each change is undone exactly when its
+// object goes, even after a failed assertion.
 #pragma once
 
 #include <string>
@@ -32,30 +30,4 @@ private:
     DWORD previousType_ = REG_NONE;
     std::vector<BYTE> previousData_;
     bool applied_ = false;
-};
-
-// Makes program the handler of https: links for the object's lifetime, with
-// the command line "<program>" "%1". The machine-wide class is changed: the
-// shell of Wine 8 does not look at the user's own classes.
-class HTTPS_HANDLER_OVERRIDE {
-public:
-    explicit HTTPS_HANDLER_OVERRIDE(const std::string& program);
-
-    bool Applied() const { return override_.Applied(); }
-
-private:
-    REGISTRY_VALUE_OVERRIDE override_;
-};
-
-// Makes Wine tell the program with that file name (no folder) that it runs
-// on the Windows version named as winecfg names it ("vista", "winxp",
-// "win7"...), for programs started during the object's lifetime.
-class WINE_VERSION_OVERRIDE {
-public:
-    WINE_VERSION_OVERRIDE(const std::string& exeName, const std::string& version);
-
-    bool Applied() const { return override_.Applied(); }
-
-private:
-    REGISTRY_VALUE_OVERRIDE override_;
 };

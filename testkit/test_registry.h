@@ -5,6 +5,15 @@
 #include <string>
 #include <windows.h>
 
+const HKEY HKCU = HKEY_CURRENT_USER;
+const HKEY HKLM = HKEY_LOCAL_MACHINE;
+
+// Whether handle is still an open key.
+inline bool KeyHandleOpen(HKEY handle) {
+    return RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 // Owns an open registry key. The testkit's own, independent of REG_KEY, so
 // that set-up and clean-up do not rest on the code under test.
 class RAW_KEY {

@@ -34,6 +34,15 @@ const char* const PER_USER_KEY = "Software\\Brindlecove";
 const char* const HELPER_CLASS = "@ORVALITHADDINHELPERCLASS@";
 const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 
+// The progress dialog's titles, and the run's message when it is abandoned.
+const std::string TITLE = "Orvalith Uninstall Progress";
+const std::string PARTIAL_TITLE = "Undoing Orvalith Setup";
+const char* const UNSUCCESSFUL = "Orvalith Uninstall was unsuccessful.";
+
+inline bool StartsWith(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
 // The restore point's begin and end as the stand-in library journals them.
 const std::string RESTORE_BEGIN = "event=100 type=0 sequence=0 description=\"Removed Orvalith\" "
                                   "answer=1 assigned=7341";

@@ -1,13 +1,11 @@
-// End-to-end checks of the built program: its resources as they are stored in
-// the file, and what a user sees and gets when it runs under Wine.
+// The built program's resources as they are stored in its file; what a user
+// sees and gets when it runs is the end-to-end scenarios' part.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <iterator>
-#include <memory>
 #include <regex>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "testkit/program_run.h"
@@ -15,12 +13,6 @@
 #include "testkit/resource_reader.h"
 
 namespace {
-
-// How long a page that should not open is given to show up anyway.
-const DWORD NO_PAGE_WAIT_MS = 2000;
-
-const char* const CONFIRMATION = "Are you sure you want to completely remove Orvalith from your "
-                                 "computer?";
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -47,16 +39,6 @@ TEST_F(ProgramResourcesTest, ManifestRunsAsInvokerWithCommonControlsVersion6) {
         << manifest;
     EXPECT_TRUE(Contains(identity.str(), "version=\"6.0.0.0\"")) << identity.str();
     EXPECT_TRUE(Contains(identity.str(), "publicKeyToken=\"6595b64144ccf1df\"")) << identity.str();
-}
-
-TEST_F(ProgramResourcesTest, StringTableHoldsEveryMessage) {
-    for (UINT id = 1; id <= 66; ++id)
-        EXPECT_FALSE(LoadText(product_.Get(), id).empty()) << "string " << id;
-    EXPECT_TRUE(LoadText(product_.Get(), 67).empty());
-
-    // The texts shown are checked where they show, from the same resources.
-    EXPECT_TRUE(Contains(LoadText(product_.Get(), 23), "folder \"<cal>\".~\nCheck that:"));
-    EXPECT_TRUE(Contains(LoadText(product_.Get(), 16), "\n\n"));
 }
 
 // The template's bytes, as the controls' table says; the dialog that Windows
@@ -102,72 +84,6 @@ TEST_F(ProgramResourcesTest, ProgressDialogHasItsLayoutAndStartingState) {
         EXPECT_EQ(flags, style & (WS_CHILD | WS_GROUP | SS_TYPEMASK | SS_SUNKEN | WS_VISIBLE |
                                   WS_DISABLED));
     }
-}
-
-// A classic Yes/No question by default, a task dialog on Vista; No ends the
-// program with 0 without opening the questionnaire, whether or not the
-// command line names a log.
-TEST(ProgramRun, ConfirmationAsksYesOrNoAndNoOpensNoQuestionnaire) {
-    RUN_ENVIRONMENT environment;
-    ASSERT_EQ("", environment.Problem());
-    for (bool vista : {false, true}) {
-        SCOPED_TRACE(testing::Message() << "vista " << vista);
-        std::unique_ptr<WINE_VERSION_OVERRIDE> version;
-        if (vista)
-            version = std::make_unique<WINE_VERSION_OVERRIDE>(PRODUCT_FILE_NAME, "vista");
-        ASSERT_TRUE(!version || version->Applied());
-        // The task dialog's run names its log on the command line, and is
-        // otherwise the same.
-        TEMP_FOLDER folder;
-        const std::string log = folder.File("support log.txt");
-        CHILD_PROCESS child;
-        StartProduct(child, vista ? "/Log=\"" + log + "\"" : "");
-        SHOWN_DIALOG dialog = WaitForDialog(child, PROGRAM_TIMEOUT_MS);
-        ASSERT_TRUE(dialog.window) << "no dialog appeared";
-
-        EXPECT_EQ(!vista, dialog.IsClassicMessageBox());
-        // Wine 8 reads a task dialog's title given as a string id on past its
-        // end, into the next strings of the table; Windows shows exactly it.
-        const std::string title = "Orvalith Uninstall";
-        EXPECT_EQ(title, vista ? dialog.title.substr(0, title.size()) : dialog.title);
-        // The leading "? " became the icon; with no "~" the text is all
-        // content, with no main instruction.
-        EXPECT_EQ(std::vector<std::string>{CONFIRMATION}, dialog.StaticTexts());
-        EXPECT_TRUE(dialog.ShowsIcon());
-        std::vector<std::tuple<std::string, int, bool>> buttons;
-        for (const CONTROL_INFO& control : dialog.controls) {
-            if (control.visible && control.className == "Button")
-                buttons.emplace_back(control.text, control.id, control.enabled);
-        }
-        EXPECT_EQ((decltype(buttons){{"&Yes", IDYES, true}, {"&No", IDNO, true}}), buttons);
-
-        AnswerDialog(dialog.window, IDNO);
-        ExpectExitsWithZero(child);
-        EXPECT_EQ(std::vector<std::string>{}, environment.OpenedPages(NO_PAGE_WAIT_MS));
-        if (vista) {
-            std::string logText = ReadWholeFile(log);
-            for (const char* part :
-                 {"Message answered No: ? Are you sure", "Start-up: exit code 0"})
-                EXPECT_TRUE(Contains(logText, part)) << part << logText;
-        }
-    }
-}
-
-// "/?" on the real program: one message box, and nothing else happens.
-TEST(ProgramRun, UsageShowsOneMessageAndEndsWithZero) {
-    RUN_ENVIRONMENT environment;
-    ASSERT_EQ("", environment.Problem());
-    CHILD_PROCESS child;
-    StartProduct(child, "/?");
-    SHOWN_DIALOG dialog = WaitForDialog(child, PROGRAM_TIMEOUT_MS);
-    ASSERT_TRUE(dialog.window) << "no dialog appeared";
-    EXPECT_TRUE(dialog.IsClassicMessageBox());
-    std::vector<std::string> texts = dialog.StaticTexts();
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(0u, texts.back().find("Usage: \"Orvalith Uninstall.exe\" [/Quiet] [/Log=FILE]"));
-    AnswerDialog(dialog.window, IDOK);
-    ExpectExitsWithZero(child);
-    EXPECT_EQ(std::vector<std::string>{}, environment.OpenedPages(NO_PAGE_WAIT_MS));
 }
 
 } // namespace

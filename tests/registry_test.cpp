@@ -7,8 +7,6 @@
 
 namespace {
 
-const HKEY HKCU = HKEY_CURRENT_USER;
-
 TEST(RegistryTest, ReadAtGivesTheDefaultForMissingOutOfBoundsAndOverlongValues) {
     SCRATCH_KEY scratch;
     const char* const key = scratch.Path().c_str();
@@ -68,13 +66,9 @@ TEST(RegistryTest, KeyObjectReadsWritesEnumeratesAndClosesTheKeyItReplaces) {
     EXPECT_EQ(42, bytes[0]);
     SetRegString(HKCU, scratch.Sub("A\\Second"), "Name", "second");
 
-    auto stillOpen = [](HKEY handle) {
-        return RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    };
     HKEY first = key.Handle();
     ASSERT_TRUE(key.Open(HKCU, scratch.Sub("A").c_str(), REG_MODE_READ));
-    EXPECT_FALSE(stillOpen(first));
+    EXPECT_FALSE(KeyHandleOpen(first));
     EXPECT_EQ(2, key.SubkeyCount());
     EXPECT_EQ("Second", key.SubkeyName(1));
     EXPECT_EQ("", key.SubkeyName(2));
@@ -85,7 +79,7 @@ TEST(RegistryTest, KeyObjectReadsWritesEnumeratesAndClosesTheKeyItReplaces) {
     HKEY second = key.Handle();
     EXPECT_FALSE(key.Open(HKCU, scratch.Sub("Missing").c_str(), REG_MODE_READ));
     EXPECT_FALSE(key.IsOpen());
-    EXPECT_FALSE(stillOpen(second));
+    EXPECT_FALSE(KeyHandleOpen(second));
 }
 
 TEST(RegistryTest, WriteAndDeleteCreateOnlyWhatTheyShouldAndReportWhatTheyCannotOpen) {

@@ -848,6 +848,23 @@ def scenario_removes(scenario):
 
 # --- the checks of each scenario --------------------------------------------
 
+def run_record(seen, name):
+    """A record of the run checked: the first of two runs keeps its records
+    under names ending in "-run1"."""
+    first = os.path.join(seen["out"], name.replace(".", "-run1.", 1))
+    return read_text(first if os.path.exists(first) else os.path.join(seen["out"], name))
+
+
+HELPER_NAMES = ("@ORVALITHADDINHELPERCLASS@", "@ORVALITHADDINHELPERTITLE@")
+
+
+def made_product_entries(seen):
+    """The keys and values naming the product that the run made."""
+    diff = run_record(seen, "machine-diff.txt").split("\n")
+    return [line for line in diff if line.startswith("+") and line[14:].startswith(("key ", "value "))
+            and ("Orvalith" in line or "Brindlecove" in line)]
+
+
 def check(scenario, seen):
     problems = []
     texts = [" ".join(m["texts"]) for m in seen["messages"]]
@@ -856,6 +873,8 @@ def check(scenario, seen):
         if not condition:
             problems.append(text)
     expect(not seen["unexplained"], "something outside the footprint changed")
+    if scenario != "second_run":
+        expect(not made_product_entries(seen), "no key or value of the product's is made")
     # A second run finds Outlook as the first left it; a sync conflict ends
     # the calendar step part way.
     if scenario not in ("second_run", "sync_conflict"):
@@ -878,8 +897,25 @@ def check(scenario, seen):
                "no window")
         expect(not seen["pages"], "no questionnaire")
         expect("quiet" in log, "the log at " + settings["log"])
+        expect(log.rstrip().endswith("Start-up: exit code %d" % expected_code),
+               "the exit code logged last")
+        expect(("taken as answered Yes: ? " + QUESTION in log) ==
+               (scenario != "quiet_outlook_running"), "the question logged, taken as Yes")
+    question = seen["messages"][0] if seen["messages"] else {}
+    if scenario in ("answer_no", "windows_vista", "full_yes", "second_run"):
+        # A classic box, a task dialog on Windows 6.0; Wine may read a task
+        # dialog's title on past its end.
+        kind = "task dialog" if scenario == "windows_vista" else "message box"
+        expect(question.get("kind") == kind and question.get("icon") == "question" and
+               question.get("buttons") == ["Yes", "No"] and
+               question.get("title", "").startswith("Orvalith Uninstall") and
+               (kind != "message box" or question.get("title") == "Orvalith Uninstall"),
+               "the question is a %s with its title, question icon, Yes and No" % kind)
     if scenario == "answer_no":
         expect(len(texts) == 1 and QUESTION in texts[0], "one question, message 9")
+        log = read_text(os.path.join(seen["out"], "uninstall.log"))
+        expect("Message answered No: ? Are you sure" in log and
+               log.rstrip().endswith("Start-up: exit code 0"), "the answer and the exit logged")
         expect(not seen["progress"], "no progress dialog")
         expect(not seen["pages"], "no questionnaire")
         expect(seen["unexpected_fate"] == 0, "nothing changes")
@@ -889,9 +925,7 @@ def check(scenario, seen):
         expect(not seen["pages"], "no questionnaire")
         expect(seen["unexpected_fate"] == 0, "nothing changes")
     elif scenario == "windows_vista":
-        first = seen["messages"][0] if seen["messages"] else {}
-        expect(first.get("kind") == "task dialog", "the question is a task dialog")
-        expect(first and QUESTION in " ".join(first["texts"]), "the question is message 9")
+        expect(question and question["texts"] == [QUESTION], "the question is message 9 alone")
     elif scenario == "second_run":
         # Nothing is left: the program folder is unknown, so every program
         # file is reported as not deleted, and the run still ends.
@@ -905,7 +939,25 @@ def check(scenario, seen):
         expect(len(seen["pages"]) == 1 and seen["pages"][0].endswith("/uninstallq.asp"),
                "the questionnaire opens")
         expect(seen["helper_closed"], "the add-in helper's window is closed")
-        expect("Removed Orvalith" in seen["restore"], "a restore point is made")
+        expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
+               "a restore point is begun and ended")
+        # The add-in's unquoted command, split after ".exe", started once.
+        started = run_record(seen, "addin.journal").strip().split("\n")
+        expect(len(started) == 1 and started[0].partition("\t")[0].lower() ==
+               (TOOLS_WIN + "\\fake_addin_uninstaller.exe").lower() and
+               started[0].partition("\t")[2] == "/entry %s /exit 0" % ADDIN_ENTRY,
+               "the add-in's uninstaller started with its parameters")
+        log = run_record(seen, "uninstall.log")
+        expect('UninstallAddIn "Orvalith Outlook Add-In"' in log and
+               'IninstallAddIn keyName "%s"' % ADDIN_ENTRY in log, "the add-in's removal logged")
+        # The helper's window looked for by class and title, found (its handle
+        # in decimal and hexadecimal) and, once closed, not found.
+        found = re.findall(r"GetCommunicationsWindow (\d+) ([0-9a-f]{8})\r?$", log, re.M)
+        expect('GetCommunicationsWindow "%s" "%s"' % HELPER_NAMES in log and
+               any(int(d) == int(h, 16) != 0 for d, h in found) and ("0", "00000000") in found,
+               "the helper window's search logged")
+        expect(seen["progress"] and
+               seen["progress"][-1]["title"] == "Orvalith Uninstall Progress", "the title")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
     elif scenario == "partial":
         expect(not texts, "no question and no message")
@@ -913,18 +965,42 @@ def check(scenario, seen):
                "the title says the setup is undone")
         expect(not seen["restore"], "no restore point")
         expect(not seen["pages"], "no questionnaire")
+        expect('partial 1, root folder "%s"' % PROGRAM_WIN in
+               read_text(os.path.join(seen["out"], "uninstall.log")), "the command line's reading")
     elif scenario == "addin_cancelled":
         expect(any("was cancelled by user" in t for t in texts), "message 63")
         expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
+        expect([m["icon"] for m in seen["messages"][1:]] == ["error", "warning"],
+               "message 63 an error, message 30 a warning")
         expect(not seen["pages"], "no questionnaire")
     elif scenario == "file_held_open":
-        expect(any("could not be deleted" in t and "Orvalith.chm" in t for t in texts),
-               "message 35 names the file")
-        expect(any("Not all of Orvalith's components" in t for t in texts), "message 3")
+        # Message 35 names the file and the system's reason, message 3 ends
+        # the run; both are warnings.
+        expect(len(texts) == 3 and texts[1].startswith("The following files could not be") and
+               texts[1].endswith("%s\\Orvalith.chm\n\n\nSharing violation." % PROGRAM_WIN),
+               "message 35 names the file and the reason")
+        expect(texts[-1].startswith("Not all of Orvalith's components"), "message 3 last")
+        expect([m["icon"] for m in seen["messages"][1:]] == ["warning", "warning"], "warnings")
+        expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
+               "a restore point is begun and ended")
+        expect(seen["unexpected_fate"] == 1, "everything but the file held open goes")
         expect(len(seen["pages"]) == 1, "the questionnaire still opens")
     elif scenario == "outlook_cannot_start":
         expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
-        expect(len(texts) >= 3, "message 17 before message 30")
+        expect(len(texts) == 3 and "unable to communicate with Microsoft Outlook" in texts[1],
+               "message 17 before message 30")
+        expect(seen["messages"][-1]["icon"] == "warning", "message 30 is a warning")
+        # The helper's window closed first; the restore point begun stays open;
+        # the dialog is still there, at the calendar step.
+        expect(seen["helper_closed"], "the add-in helper's window is closed")
+        expect("event=100" in seen["restore"] and "event=101" not in seen["restore"],
+               "the restore point is begun and never ended")
+        rows = seen["progress"][-1]["rows"] if seen["progress"] else []
+        expect(rows[1:3] == [ROWS[1] + "...=black Done", ROWS[2] + "...=grey"],
+               "the add-in row Done, the calendar row grey at the end")
+        report = read_text(os.path.join(seen["out"], "report.txt"))
+        expect("present file " in report and not re.search(r"!! gone +file ", report),
+               "every program file stays")
     elif scenario == "quiet_full":
         expect(QUESTION in log, "the log holds the question")
         expect(all(row + ": Done" in log for row in ROWS), "every step logged with Done")
@@ -936,15 +1012,17 @@ def check(scenario, seen):
         expect("cannot proceed while Outlook is running" in log, "message 16 in the log")
         expect(seen["unexpected_fate"] == 0, "nothing changes")
     elif scenario == "quiet_addin_cancelled":
-        expect("was cancelled by user" in log and "Uninstall was unsuccessful." in log,
+        expect("was cancelled by user" in log and
+               "taken as answered OK: ! Orvalith Uninstall was unsuccessful." in log,
                "messages 63 and 30 in the log")
     elif scenario == "quiet_file_held_open":
         expect("could not be deleted:~\n%s\\Orvalith.chm" % PROGRAM_WIN in log,
                "message 35 in the log names the file")
         expect(seen["unexpected_fate"] == 1, "everything else goes")
     elif scenario == "sync_conflict":
-        expect(any(t.startswith("COMdeleteCalTaskEntries") or "COMdeleteCalTaskEntries" in t
-                   for t in texts), "message 34 with its context")
+        expect(any(t.startswith("COMdeleteCalTaskEntries\n") and
+                   'There was a problem reading task "".' in t for t in texts),
+               "message 34 after its context")
         expect(len(seen["pages"]) == 1, "the run goes on to the end")
     return problems
 

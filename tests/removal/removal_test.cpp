@@ -1,11 +1,19 @@
+// Program files, shortcuts and registry entries on real files and keys.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <windows.h>
 
 #include "app/product_files.h"
+#include "app/registry_entries.h"
+#include "app/shortcuts.h"
+#include "app/startup.h"
 #include "system/system_info.h"
 #include "testkit/product_layout.h"
+#include "testkit/shell_folders.h"
+#include "testkit/shell_overrides.h"
 #include "testkit/string_printing.h"
+#include "testkit/test_registry.h"
 
 namespace {
 
@@ -166,6 +174,95 @@ TEST(ProductFiles, OneFileIsRecordedOnlyWhenReported) {
     EXPECT_FALSE(DeleteProductFile(temp.Path() + "\\", "missing.txt", true));
     EXPECT_EQ(FailedFileList(), before + temp.File("missing.txt") + "\n");
     EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_FILE_NOT_FOUND));
+}
+
+const STRINGS ALL = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk"};
+
+TEST(Shortcuts, DesktopShortcutsGoFromBothDesktopsAndProgramGroupsFromBothStartMenus) {
+    {
+        SHELL_FOLDERS_IN_TEMP folders;
+        const STRINGS names = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk",
+                               "Other.lnk"};
+        for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
+            CreateFiles(desktop, names);
+        RemoveDesktopShortcuts();
+        // Deleting again, as the run does, changes nothing.
+        RemoveDesktopShortcuts();
+        for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
+            EXPECT_EQ(FilesLeft(desktop, names), (STRINGS{"Orvalith Help.lnk", "Other.lnk"}))
+                << desktop;
+    }
+    SHELL_FOLDERS_IN_TEMP folders;
+    CreateFiles(folders.commonGroup, ALL);
+    CreateFiles(folders.userGroup, ALL);
+    CreateFiles(folders.userDesktop, {"Orvalith.lnk", "Uninstall Orvalith.lnk"});
+    CreateFiles(folders.commonDesktop, {"Orvalith.lnk"});
+
+    EXPECT_TRUE(RemoveShortcuts());
+    EXPECT_FALSE(Exists(folders.commonGroup));
+    EXPECT_FALSE(Exists(folders.userGroup));
+    EXPECT_EQ(FilesLeft(folders.userDesktop, ALL), STRINGS());
+    // The all-users desktop is RemoveDesktopShortcuts' part.
+    EXPECT_TRUE(Exists(folders.commonDesktop + "\\Orvalith.lnk"));
+    // Nothing left to remove.
+    EXPECT_FALSE(RemoveShortcuts());
+}
+
+TEST(Shortcuts, GroupHoldingAForeignFileKeepsItsFolder) {
+    SHELL_FOLDERS_IN_TEMP folders;
+    CreateFiles(folders.commonGroup,
+                {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk", "Readme.txt"});
+    CreateFiles(folders.userGroup, {"Orvalith.lnk"});
+    // The user's group went: that is enough for the answer.
+    EXPECT_TRUE(RemoveShortcuts());
+    EXPECT_FALSE(Exists(folders.userGroup));
+    EXPECT_EQ(FilesLeft(folders.commonGroup, {"Orvalith.lnk", "Uninstall Orvalith.lnk",
+                                              "Orvalith Help.lnk", "Readme.txt"}),
+              STRINGS{"Readme.txt"});
+
+    CreateFiles(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"});
+    EXPECT_FALSE(RemoveShortcuts());
+    EXPECT_FALSE(RemoveProgramGroup(CSIDL_PROGRAMS));
+    EXPECT_EQ(FilesLeft(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"}), STRINGS{"Mine.lnk"});
+    EXPECT_TRUE(Exists(folders.commonGroup + "\\Readme.txt"));
+}
+
+const std::string MAPI_APPS = "Software\\Microsoft\\Windows Messaging Subsystem\\MSMapiApps";
+const std::string UNINSTALL = PRODUCT_UNINSTALL_KEY;
+const std::string APP_PATHS = PRODUCT_APP_PATHS_KEY;
+
+// A per-user install's removal, and that no key of the product's is made by
+// looking for it, are the scenarios' part.
+TEST(RegistryEntries, AllUsersInstallLosesItsMachineRowsAndMapiValueOnly) {
+    // Created in this order, so that the first one, which made the key,
+    // removes it last.
+    REGISTRY_VALUE_OVERRIDE otherMapiApp(HKLM, MAPI_APPS, "Other.exe", "1");
+    REGISTRY_VALUE_OVERRIDE productMapiApp(HKLM, MAPI_APPS, "Orvalith.exe", "1");
+    TEMPORARY_KEY machineUninstall(HKLM, UNINSTALL);
+    TEMPORARY_KEY machineAppPaths(HKLM, APP_PATHS);
+    TEMPORARY_KEY userUninstall(HKCU, UNINSTALL, false);
+    TEMPORARY_KEY neighbour(HKLM, UNINSTALL + " Viewer"); // not the product's
+
+    RemoveRegistryEntries();
+    EXPECT_TRUE(RegKeyPresent(HKLM, UNINSTALL + " Viewer"));
+    EXPECT_FALSE(RegKeyPresent(HKLM, UNINSTALL));
+    EXPECT_FALSE(RegKeyPresent(HKLM, APP_PATHS));
+    EXPECT_FALSE(RegValuePresent(HKLM, MAPI_APPS, "Orvalith.exe"));
+    EXPECT_TRUE(RegValuePresent(HKLM, MAPI_APPS, "Other.exe"));
+    // A missing key is not made by looking for it.
+    EXPECT_FALSE(RegKeyPresent(HKCU, UNINSTALL));
+}
+
+TEST(RegistryEntries, KeyWithSubkeysStaysAndTheRestGoes) {
+    TEMPORARY_KEY userUninstall(HKCU, UNINSTALL);
+    CreateRegKey(HKCU, UNINSTALL + "\\Components");
+    TEMPORARY_KEY userAppPaths(HKCU, APP_PATHS);
+    TEMPORARY_KEY noMapiApps(HKLM, MAPI_APPS, false);
+
+    RemoveRegistryEntries();
+    EXPECT_TRUE(RegKeyPresent(HKCU, UNINSTALL + "\\Components"));
+    EXPECT_FALSE(RegKeyPresent(HKCU, APP_PATHS));
+    EXPECT_FALSE(RegKeyPresent(HKLM, MAPI_APPS));
 }
 
 } // namespace

@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "addins/addin_uninstall.h"
+#include "addins/clickonce_store.h"
+#include "system/launch.h"
+#include "testkit/addin_fixtures.h"
+#include "testkit/scripted_presenter.h"
+#include "testkit/version_guard.h"
+
+namespace {
+
+// Starting programs through the shell: exit codes come back, and a failed
+// start is explained to the user in words chosen by the failure code.
+
+TEST(ShellExecuteAndWait, ReturnsTheExitCodeAndShowsNothingWithoutBothNames) {
+    VERSION_GUARD xp(5, 1);
+    SCRIPTED_PRESENTER presenter;
+    DWORD exitCode = 7;
+    EXPECT_TRUE(ShellExecuteAndWait(nullptr, FakeUninstallerPath(), "/exit 1603", exitCode,
+                                    ADDIN_DISPLAY_NAME, UNINSTALL_TITLE));
+    EXPECT_EQ(exitCode, 1603u);
+    EXPECT_TRUE(presenter.Shown().empty());
+
+    // A missing program, named in full, is the add-in uninstall's test; without
+    // both names the failure is only answered, never shown.
+    FOREIGN_DIALOG_CLOSER closer;
+    TEMP_FOLDER folder;
+    STRING missing = folder.File("Remover.exe");
+    exitCode = 7;
+    EXPECT_FALSE(ShellExecuteAndWait(nullptr, missing, "", exitCode, ADDIN_DISPLAY_NAME, nullptr));
+    EXPECT_FALSE(ShellExecuteAndWait(nullptr, missing, "", exitCode, nullptr, UNINSTALL_TITLE));
+    EXPECT_TRUE(presenter.Shown().empty());
+    EXPECT_EQ(exitCode, 7u);
+}
+
+TEST(ShowLaunchError, EachFailureCodeHasItsWordsWithEveryPlaceholderFilled) {
+    VERSION_GUARD xp(5, 1);
+    const char* const resources =
+        "Your computer doesn't have sufficient resources available for Add-In";
+    const char* const notFound = "Uninstall can't find C:\\Tools\\Remover.exe.";
+    const char* const noAssociation = "Add-In cannot proceed because Uninstall does not appear";
+    const char* const unexpected = "Add-In cannot proceed because an unexpected error occurred";
+    const std::pair<DWORD, std::string> cases[] = {
+        {0, std::string(resources) + " to proceed."},
+        {SE_ERR_OOM, resources},
+        {SE_ERR_FNF, notFound},
+        {SE_ERR_PNF, notFound},
+        {SE_ERR_ACCESSDENIED,
+         "The operating system denied access to either C:\\Tools\\Remover.exe"},
+        {SE_ERR_SHARE, "Add-In cannot proceed because another user or another program is "
+                       "accessing C:\\Tools\\Remover.exe."},
+        {SE_ERR_ASSOCINCOMPLETE, noAssociation},
+        {SE_ERR_NOASSOC, noAssociation},
+        {1, std::string(unexpected) + " trying to start up Uninstall. You could try rebooting "
+                                      "your computer. Failing that, you may need to reinstall "
+                                      "Uninstall."},
+        {32, unexpected},
+        {static_cast<DWORD>(-5), unexpected},
+    };
+    for (const auto& [code, start] : cases) {
+        SCRIPTED_PRESENTER presenter;
+        ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", code);
+        ASSERT_EQ(presenter.Shown().size(), 1u) << code;
+        const STRING& text = presenter.Shown()[0].text;
+        EXPECT_EQ(text.find(start), 0u) << code << ": " << text;
+        EXPECT_EQ(text.find('<'), STRING::npos) << code << ": " << text;
+        EXPECT_EQ(presenter.Shown()[0].Icon(), static_cast<UINT>(MB_ICONEXCLAMATION));
+    }
+    // Above 32 the shell reports success: nothing is shown.
+    SCRIPTED_PRESENTER presenter;
+    ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", 33);
+    ShowLaunchError("Add-In", "C:\\Tools\\Remover.exe", "Uninstall", ERROR_FILE_NOT_FOUND + 1000);
+    EXPECT_TRUE(presenter.Shown().empty());
+}
+
+// The add-in's manifests leave the click-once store; nothing else does.
+
+// How values are read and matched, binary ones too: the registry tests.
+TEST(FindStoreEntries, MatchesIdentitiesThatBeginWithTheAddInNameInAnyCase) {
+    CLICKONCE_STORE store;
+    store.AddMark("a1", "Orvalith Outlook Add-In.vsto, Version=5.0.0.0, Culture=neutral");
+    store.AddMark("a2", "ORVALITH OUTLOOK ADD-IN.dll, Version=5.0.0.0");
+    store.AddMark("b1", "Other Add-In, Orvalith Outlook Add-In.vsto");
+    STRING_VECTOR names;
+    names.Add("earlier");
+    FindStoreEntries(names, CLICKONCE_MARKS_KEY, ADDIN_NAME);
+    EXPECT_EQ(names, (STRING_VECTOR{{"earlier", "a1", "a2"}}));
+    FindStoreEntries(names, "Software\\OrvalithTests\\NoSuchKey", ADDIN_NAME);
+    EXPECT_EQ(names.Count(), 3);
+}
+
+TEST(RemoveClickOnceManifests, DeletesTheAddInsManifestsOnlyAndOnlyInTheManifestsFolder) {
+    CLICKONCE_STORE store;
+    store.AddMark("orva..vsto_1", "Orvalith Outlook Add-In.vsto, Version=5");
+    store.AddComponent("orva..vsto_1", "Orvalith Outlook Add-In.vsto, Version=5");
+    store.AddComponent("orva..dll_2", "orvalith outlook add-in.dll, Version=5");
+    store.AddComponent("othe..dll_3", "Other Add-In.dll, Version=1");
+    for (const char* name : {"orva..vsto_1", "orva..dll_2", "othe..dll_3", "unlisted"})
+        store.AddManifest(name);
+    // Files beside and above the manifests folder, named as a user-written key
+    // could reach them: subkey names cannot hold a backslash, but "/" and "..".
+    const std::string outside = store.ManifestsFolder() + "\\..\\victim.manifest";
+    const std::string inner = store.ManifestsFolder() + "\\sub\\inner.manifest";
+    ASSERT_TRUE(CreateDirectoryA((store.ManifestsFolder() + "\\sub").c_str(), nullptr));
+    CreateTestFile(outside);
+    CreateTestFile(inner);
+    for (const char* name : {"..", "sub/inner", "../victim", "C:victim"})
+        store.AddMark(name, "Orvalith Outlook Add-In.vsto");
+
+    RemoveClickOnceManifests(ADDIN_NAME);
+
+    EXPECT_FALSE(store.HasManifest("orva..vsto_1"));
+    EXPECT_FALSE(store.HasManifest("orva..dll_2"));
+    EXPECT_TRUE(store.HasManifest("othe..dll_3"));
+    EXPECT_TRUE(store.HasManifest("unlisted"));
+    EXPECT_TRUE(FileExists(outside));
+    EXPECT_TRUE(FileExists(inner));
+    // The store's own description stays.
+    EXPECT_TRUE(
+        RegKeyPresent(HKEY_CURRENT_USER, std::string(CLICKONCE_MARKS_KEY) + "\\orva..vsto_1"));
+}
+
+TEST(RemoveClickOnceManifests, AMissingOrShortRandomStringDeletesNothing) {
+    CLICKONCE_STORE store;
+    store.AddMark("orva..vsto_1", "Orvalith Outlook Add-In.vsto");
+    store.AddManifest("orva..vsto_1");
+    for (const char* randomString :
+         {static_cast<const char*>(nullptr), "", "ABCDEFGH1JKLMNOPQR", "..\\..\\..\\..\\..\\..\\..",
+          "ABCDEFGH1JK\\..\\..\\NOPQR2TUV"}) {
+        store.SetRandomString(randomString);
+        RemoveClickOnceManifests(ADDIN_NAME);
+        EXPECT_TRUE(store.HasManifest("orva..vsto_1")) << (randomString ? randomString : "(none)");
+    }
+}
+
+TEST(ClickOnceManifestsFolder, CutsTheRandomStringIntoTwoShortFolderNames) {
+    EXPECT_EQ(ClickOnceManifestsFolder("C:\\L", "ABCDEFGH1JKLMNOPQR2TUV"),
+              "C:\\L\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.TUV\\manifests");
+    EXPECT_EQ(ClickOnceManifestsFolder("C:\\L\\", "ABCDEFGH1JKLMNOPQR2T"),
+              "C:\\L\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.T\\manifests");
+    EXPECT_EQ(ClickOnceManifestsFolder("C:\\L", "ABCDEFGH1JKLMNOPQR"), "");
+    EXPECT_EQ(ClickOnceManifestsFolder("", "ABCDEFGH1JKLMNOPQR2TUV"), "");
+}
+
+// The add-in's removal through its uninstall entry, with the stand-in
+// uninstaller started through the real shell.
+
+const std::string FAILED = "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" failed.";
+
+TEST(AddInUninstall, WithoutAnEntryNothingRunsAndTheStoreIsCleaned) {
+    DEPLOYED_ADDIN addIn;
+    UNINSTALL_ENTRY other("OrvalithTest.Other", "Orvalith v5 Outlook Add-In (old)");
+    other.SetCommand(HKEY_CURRENT_USER, Command(other));
+    EXPECT_TRUE(addIn.Uninstall());
+    EXPECT_FALSE(addIn.store.HasManifest(ADDIN_MANIFEST));
+    EXPECT_TRUE(addIn.journal.Starts().empty());
+    EXPECT_TRUE(other.Present());
+    EXPECT_TRUE(addIn.presenter.Shown().empty());
+}
+
+// Quoted, as Windows writes a path with spaces, the file is what the quotes
+// hold, and only the spaces at the ends of the rest go. (An unquoted command,
+// split after ".exe", and the log's lines: the full_yes scenario.)
+TEST(AddInUninstall, AnEntryNamedInAnyCaseIsRunAndGone) {
+    FOREIGN_DIALOG_CLOSER closer; // the shell's own box, should the start fail
+    TEMP_FOLDER folder;
+    const std::string spaced = folder.File("Add In Remover.exe");
+    ASSERT_TRUE(CopyFileA(FakeUninstallerPath().c_str(), spaced.c_str(), FALSE));
+    DEPLOYED_ADDIN addIn;
+    UNINSTALL_ENTRY entry("OrvalithTest.Case", "ORVALITH V5 outlook add-in");
+    entry.SetCommand(HKEY_CURRENT_USER,
+                     " \"" + spaced + "\" /entry " + entry.Name() + "  /exit 0 ");
+
+    EXPECT_TRUE(addIn.Uninstall());
+    EXPECT_FALSE(entry.Present());
+    EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
+    EXPECT_TRUE(addIn.presenter.Shown().empty());
+    std::vector<std::string> starts = addIn.journal.Starts();
+    ASSERT_EQ(starts.size(), 1u);
+    size_t tab = starts[0].find('\t');
+    ASSERT_NE(tab, std::string::npos);
+    EXPECT_EQ(lstrcmpiA(starts[0].substr(0, tab).c_str(), spaced.c_str()), 0) << starts[0];
+    EXPECT_EQ(starts[0].substr(tab + 1), "/entry OrvalithTest.Case  /exit 0");
+}
+
+// A machine-wide entry of the same key name may be another product's.
+TEST(AddInUninstall, TheMachineCommandIsUsedWhenTheUsersIsEmptyAndTheEntryIsTheAddIns) {
+    for (const char* machineName : {"orvalith v5 OUTLOOK add-in", "Quillmate Add-In", ""}) {
+        SCOPED_TRACE(machineName);
+        const bool ours = machineName[0] == 'o';
+        DEPLOYED_ADDIN addIn;
+        UNINSTALL_ENTRY entry("OrvalithTest.Machine", ADDIN_DISPLAY_NAME);
+        entry.SetCommand(HKEY_CURRENT_USER, "");
+        entry.SetCommand(HKEY_LOCAL_MACHINE, Command(entry));
+        if (machineName[0])
+            SetRegString(HKEY_LOCAL_MACHINE, entry.Path(), "DisplayName", machineName);
+        DWORD exitCode = 1;
+        EXPECT_EQ(RunUninstallString(entry.Path(), nullptr, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE,
+                                     exitCode),
+                  ours ? UNINSTALL_DONE_BY_MACHINE : UNINSTALL_NO_COMMAND);
+        EXPECT_EQ(exitCode, ours ? 0u : 1u);
+        EXPECT_EQ(entry.Present(), !ours);
+        EXPECT_EQ(addIn.journal.Starts().size(), ours ? 1u : 0u);
+    }
+}
+
+// A cancel leaves the store alone; a failure, or a command that cannot start
+// (explained first), cleans the store before the failure is told.
+TEST(AddInUninstall, ACancelOrAFailureIsTold) {
+    FOREIGN_DIALOG_CLOSER closer;
+    TEMP_FOLDER folder;
+    const std::string missing = folder.File("Remover.exe");
+    const std::string cancelled =
+        "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" was cancelled by user.";
+    const struct {
+        std::string command; // after the stand-in's path and entry, or a whole command
+        bool storeKept;
+        std::vector<std::pair<std::string, UINT>> told;
+    } cases[] = {
+        {"/exit -500 /keep", true, {{cancelled, MB_ICONHAND}}},
+        {"/exit 1603 /keep", false, {{FAILED, MB_ICONHAND}}},
+        {missing + " /Uninstall x",
+         false,
+         {{"Orvalith Uninstall can't find " + missing + ".", MB_ICONEXCLAMATION},
+          {FAILED, MB_ICONHAND}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        DEPLOYED_ADDIN addIn;
+        UNINSTALL_ENTRY entry("OrvalithTest.Fail", ADDIN_DISPLAY_NAME);
+        entry.SetCommand(HKEY_CURRENT_USER,
+                         c.command[0] == '/' ? Command(entry, c.command) : c.command);
+        EXPECT_FALSE(addIn.Uninstall());
+        EXPECT_EQ(addIn.store.HasManifest(ADDIN_MANIFEST), c.storeKept);
+        const std::vector<SHOWN_MESSAGE>& shown = addIn.presenter.Shown();
+        ASSERT_EQ(shown.size(), c.told.size());
+        for (size_t i = 0; i < shown.size(); ++i)
+            EXPECT_EQ(std::make_pair(std::string(shown[i].text), shown[i].Icon()), c.told[i]);
+        if (!c.storeKept) {
+            EXPECT_EQ(shown.back().watchedFile, "") << "the manifest was there when it was told";
+        }
+    }
+}
+
+TEST(AddInUninstall, AnEntryLeftBehindOrWithoutCommandIsNotGone) {
+    DEPLOYED_ADDIN addIn;
+    UNINSTALL_ENTRY entry("OrvalithTest.Keep", ADDIN_DISPLAY_NAME);
+    entry.SetCommand(HKEY_CURRENT_USER, Command(entry, "/keep"));
+    EXPECT_FALSE(addIn.Uninstall());
+    EXPECT_TRUE(entry.Present());
+    EXPECT_EQ(addIn.journal.Starts().size(), 1u);
+    entry.SetCommand(HKEY_CURRENT_USER, "");
+    EXPECT_FALSE(addIn.Uninstall());
+    EXPECT_EQ(addIn.journal.Starts().size(), 1u);
+    EXPECT_TRUE(addIn.presenter.Shown().empty());
+    EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
+}
+
+TEST(AddInUninstall, OfTwoEntriesOfOneNameTheFirstRunsAndTheSecondRemains) {
+    DEPLOYED_ADDIN addIn;
+    UNINSTALL_ENTRY first("OrvalithTest.A", ADDIN_DISPLAY_NAME);
+    UNINSTALL_ENTRY second("OrvalithTest.B", ADDIN_DISPLAY_NAME);
+    first.SetCommand(HKEY_CURRENT_USER, Command(first));
+    second.SetCommand(HKEY_CURRENT_USER, Command(second));
+    // A display name stored as bytes counts up to its first zero byte.
+    SetRegBinary(HKEY_CURRENT_USER, second.Path(), "DisplayName",
+                 std::string("Orvalith v5 Outlook Add-In\0tail", 31));
+    EXPECT_FALSE(addIn.Uninstall());
+    EXPECT_FALSE(first.Present());
+    EXPECT_TRUE(second.Present());
+    std::vector<std::string> starts = addIn.journal.Starts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_NE(starts[0].find("/entry OrvalithTest.A"), std::string::npos) << starts[0];
+    EXPECT_TRUE(addIn.presenter.Shown().empty());
+}
+
+TEST(SplitUninstallCommand, TakesAQuotedFileWholeAndSplitsOthersAfterTheFirstExe) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"C:\\Tools\\Remover.exe /Uninstall x", "C:\\Tools\\Remover.exe", "/Uninstall x"},
+        {"  \"C:\\My Tools\\a.exe.exe\"/q  ", "C:\\My Tools\\a.exe.exe", "/q"},
+        {"\"C:\\My Tools\\Remover.exe", "C:\\My Tools\\Remover.exe", ""},
+        {"C:\\My \"Tools\"\\Remover.exe /q", "C:\\My \"Tools\"\\Remover.exe", "/q"},
+        {"C:\\Tools\\Remover.exe", "C:\\Tools\\Remover.exe", ""},
+        {"C:\\a.exe\\b.exe  -q  ", "C:\\a.exe", "\\b.exe  -q"},
+        {"C:\\Tools\\Remover.EXE /q", ".exe", ""},
+        {"rundll32 remover.dll,Remove", ".exe", ""},
+    };
+    for (auto [command, file, parameters] : cases) {
+        STRING splitFile = "old", splitParameters = "old";
+        SplitUninstallCommand(command, splitFile, splitParameters);
+        EXPECT_EQ(std::make_pair(splitFile, splitParameters),
+                  std::make_pair(STRING(file), STRING(parameters)))
+            << command;
+    }
+}
+
+} // namespace
