@@ -28,7 +28,10 @@ import struct
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
 
-PROGRAM_WIN = r"C:\Program Files\Brindlecove\Orvalith"
+# The machine is 64-bit Windows, as most are: the 32-bit product lives in
+# "Program Files (x86)", and a 32-bit program's system folder is SysWOW64.
+PROGRAM_WIN = r"C:\Program Files (x86)\Brindlecove\Orvalith"
+SYSTEM32_WIN = r"C:\windows\syswow64"
 TOOLS_WIN = r"C:\Demo Tools"
 ADDIN_DISPLAY_NAME = "Orvalith v5 Outlook Add-In"
 ADDIN_ENTRY = "{7E1C40A2-5B0D-4F93-9C1E-0B5A0D2C6F41}"
@@ -145,7 +148,7 @@ def find_built(build, name):
 
 
 def wine_env(prefix, extra=None):
-    env = dict(os.environ, ORVALITH_WINEPREFIX=prefix, WINEARCH="win32")
+    env = dict(os.environ, ORVALITH_WINEPREFIX=prefix)
     env.update(extra or {})
     return env
 
@@ -159,7 +162,7 @@ def unix_to_z(path):
 def pristine_prefix(build):
     prefix = os.path.join(build, "e2e-pristine", "prefix")
     if not os.path.exists(os.path.join(prefix, "system.reg")):
-        say("Setting up Wine: making a fresh 32-bit Windows prefix (a few minutes, once)...")
+        say("Setting up Wine: making a fresh 64-bit Windows prefix (a few minutes, once)...")
         subprocess.run([os.path.join(ROOT, "tools", "make-wine-prefixes"), build],
                        stdout=subprocess.DEVNULL, check=True)
     return prefix
@@ -333,7 +336,7 @@ def make_machine(build, out, scenario):
     # (the files written here win over the seeded machine's).
     run_folder = machine.user_folder("Temp", "OrvalithUninstall")
     machine.copy(built["Orvalith Uninstall.exe"], run_folder + "\\Orvalith Uninstall.exe")
-    machine.copy(built["SrClient.DLL"], "C:\\windows\\system32\\srclient.dll")
+    machine.copy(built["SrClient.DLL"], SYSTEM32_WIN + "\\srclient.dll")
 
     # The registry, written by a 32-bit regedit as the 32-bit setup would.
     keys = []  # (hive\key, {value: data}, fate, why)
@@ -410,9 +413,24 @@ def make_machine(build, out, scenario):
     with open(seed, "w", newline="\r\n") as file:
         file.write("\n".join(lines) + "\n")
     copy_prefix(seeded_prefix(build, pristine, seed), prefix)
+    stored = registry_entries(prefix)
+    machine.footprint = [(kind, stored_value(name, stored) if kind == "value" else name, fate, why)
+                         for kind, name, fate, why in machine.footprint]
     with open(os.path.join(out, "footprint.json"), "w") as file:
         json.dump(machine.footprint, file, indent=1)
     return machine, tools, run_folder
+
+
+def stored_value(name, registry):
+    """Where 64-bit Windows keeps a value that a 32-bit program wrote as name:
+    most of HKLM\\Software in the 32-bit view (Wow6432Node), the keys that
+    both views share where they are."""
+    key, _, value = name.rpartition("\\")
+    machine = "HKEY_LOCAL_MACHINE\\Software\\"
+    for view in (machine + "Classes\\", machine):
+        if key.startswith(view) and "key " + view + "Wow6432Node\\" + key[len(view):] in registry:
+            return view + "Wow6432Node\\" + key[len(view):] + "\\" + value
+    return name
 
 
 def copy_prefix(source, target):
@@ -448,7 +466,8 @@ def seeded_prefix(build, pristine, seed):
             shutil.rmtree(partial, ignore_errors=True)
             copy_prefix(pristine, partial)
             shutil.copy(seed, os.path.join(folder, "machine.reg"))
-            if not wine(partial, ["regedit", "/S", unix_to_z(os.path.join(folder, "machine.reg"))],
+            seed_win = unix_to_z(os.path.join(folder, "machine.reg"))
+            if not wine(partial, [SYSTEM32_WIN + "\\regedit.exe", "/S", seed_win],
                         wine_env(partial), 240, os.path.join(folder, "wine-errors.txt")):
                 report_wine_errors([os.path.join(folder, "wine-errors.txt")])
                 sys.exit("Wine could not seed the machine's registry")
