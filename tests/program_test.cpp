@@ -20,7 +20,6 @@ bool Contains(const std::string& text, const std::string& part) {
 
 const int PROGRESS_DIALOG_ID = 129;
 
-// The built program's resources, read from its file.
 class ProgramResourcesTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(product_.Get()) << "cannot load " << ProductPath(); }
@@ -69,8 +68,7 @@ TEST_F(ProgramResourcesTest, ProgressDialogHasItsLayoutAndStartingState) {
         DWORD style = reader.Dword();
         std::vector<int> rect = reader.Shorts(4);
         EXPECT_EQ(static_cast<DWORD>(id), reader.Dword());
-        // By ordinal, as resource compilers for Windows write the predefined
-        // classes.
+        // By ordinal, as resource compilers for Windows write the predefined classes.
         NAME_OR_ORDINAL itemClass = reader.NameOrOrdinal();
         EXPECT_TRUE(itemClass.isOrdinal && itemClass.ordinal == 0x0082) << itemClass.text;
         EXPECT_EQ(text, reader.NameOrOrdinal().text);
