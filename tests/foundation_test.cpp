@@ -277,8 +277,8 @@ TEST(SystemInfo, FoldersAndErrorTexts) {
     // A folder that is found: the full_yes scenario's shortcuts go from it.
     EXPECT_EQ(GetSpecialFolderPath(nullptr, 0x7F), ""); // no such folder id
 
-    // The system's text without its closing line break: the file_held_open
-    // scenario's message 35.
+    // An unknown code has no text; a known one without its closing line break
+    // is the file_held_open scenario's message 35.
     EXPECT_EQ(GetSystemErrorText(0x2FFFFFFF), "");
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetLastErrorText(), GetSystemErrorText(ERROR_ACCESS_DENIED));
