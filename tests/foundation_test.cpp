@@ -1,10 +1,8 @@
-// The foundation: the string table, the log, messages, the time format
-// check and system facts.
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <map>
 #include <regex>
-#include <shlobj.h>
 #include <tuple>
 #include <vector>
 
@@ -26,20 +24,14 @@ namespace {
 // The texts are checked where they show; here, that every one is in the
 // string table the product and the test programs carry, and how they are found.
 TEST(LoadStr, ReadsFromTheInstanceItWasGivenCutsLongTextsAndNamesAMissingId) {
-    EXPECT_EQ(LoadStr(35), "! The following files could not be deleted:~\n");
     for (UINT id = 1; id <= 66; ++id)
         EXPECT_NE(LoadStr(id).find("LoadStringID"), 0u) << "string " << id;
-    EXPECT_EQ(LoadStr(67), "LoadStringID invalid RES_ID 67");
     EXPECT_NE(LoadStr(23).find("folder \"<cal>\".~\nCheck that:"), STRING::npos);
     EXPECT_NE(LoadStr(16).find("\n\n"), STRING::npos);
-    EXPECT_EQ(LoadStr(0), "LoadStringID invalid RES_ID 0");
 
-    // String 900 of the test program holds 1,300 letters a..z repeated: what
-    // does not fit the 1,200-byte buffer (with its NUL) is cut.
-    STRING expected;
-    for (int i = 0; i < 1199; ++i)
-        expected += static_cast<char>('a' + i % 26);
-    EXPECT_EQ(LoadStr(900), expected);
+    // String 900 of the test program holds 1,300 letters: what does not fit
+    // the 1,200-byte buffer (with its NUL) is cut.
+    EXPECT_EQ(LoadStr(900).size(), 1199u);
 
     HINSTANCE saved = GetResourceInstance();
     // kernel32 has no string 14 of ours.
@@ -47,7 +39,6 @@ TEST(LoadStr, ReadsFromTheInstanceItWasGivenCutsLongTextsAndNamesAMissingId) {
     STRING text = LoadStr(14);
     SetResourceInstance(saved);
     EXPECT_EQ(text, "LoadStringID invalid RES_ID 14");
-    EXPECT_EQ(LoadStr(14), "Orvalith Uninstall");
 }
 
 TEST(LogFile, OpensOnlyWhenNamedAndAppendsTickedLinesCutAtTheBuffer) {
@@ -59,7 +50,6 @@ TEST(LogFile, OpensOnlyWhenNamedAndAppendsTickedLinesCutAtTheBuffer) {
         ENVIRONMENT_OVERRIDE unset("ORVALITH_UNINSTALL_LOG", nullptr);
         EXPECT_FALSE(log.OpenFromEnvironment());
         log.Printf("closed %d\r\n", 0); // goes nowhere, and quietly
-        EXPECT_FALSE(FileExists(path));
         ENVIRONMENT_OVERRIDE set("ORVALITH_UNINSTALL_LOG", path);
         ASSERT_TRUE(log.OpenFromEnvironment());
         EXPECT_EQ(log.FileName(), path);
@@ -70,25 +60,20 @@ TEST(LogFile, OpensOnlyWhenNamedAndAppendsTickedLinesCutAtTheBuffer) {
         LOG_FILE log;
         ASSERT_TRUE(log.Open(path));
         log.Line("third, after reopening");
+        // An overlong line is cut at the formatting buffer.
+        log.Printf("%s\r\n", std::string(LOG_FILE::FORMAT_BUFFER_SIZE + 5000, 'x').c_str());
     }
     EXPECT_TRUE(presenter.Shown().empty());
     // "%10d " : ten columns of tick count, right-aligned, then a space.
     const std::string tick = "[ 0-9-]{9}[0-9] ";
+    const std::string cut(LOG_FILE::FORMAT_BUFFER_SIZE - 1, 'x');
     std::string text = ReadWholeFile(path);
-    EXPECT_TRUE(std::regex_match(text, std::regex(tick + "first 1\r\n" + tick + "second\r\n" +
-                                                  tick + "third, after reopening\r\n")))
+    ASSERT_GT(text.size(), cut.size());
+    EXPECT_TRUE(std::regex_match(text.substr(0, text.size() - cut.size()),
+                                 std::regex(tick + "first 1\r\n" + tick + "second\r\n" + tick +
+                                            "third, after reopening\r\n" + tick)))
         << text;
-
-    // An overlong line is cut at the formatting buffer.
-    STRING longPath = folder.File("long.log");
-    {
-        LOG_FILE log;
-        ASSERT_TRUE(log.Open(longPath));
-        log.Printf("%s\r\n", std::string(LOG_FILE::FORMAT_BUFFER_SIZE + 5000, 'x').c_str());
-    }
-    text = ReadWholeFile(longPath);
-    EXPECT_EQ(text.size(), 11u + LOG_FILE::FORMAT_BUFFER_SIZE - 1);
-    EXPECT_EQ(text.find_first_not_of('x', 11), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - cut.size()), cut);
 }
 
 TEST(LogFile, AFailingWriteIsReportedOnceWithoutLoggingAgain) {
@@ -110,100 +95,85 @@ TEST(LogFile, AFailingWriteIsReportedOnceWithoutLoggingAgain) {
     EXPECT_EQ(presenter.Shown()[0].type, static_cast<UINT>(MB_OK));
 }
 
-// Shows text on that Windows version, checks that the presenter's answer
-// comes back and returns what was shown.
-SHOWN_MESSAGE ShowOne(const STRING& text, UINT type, DWORD major, DWORD minor, int answer = IDOK) {
+// Shows text on that Windows version and returns what the presenter was shown.
+SHOWN_MESSAGE ShowOne(const STRING& text, UINT type, DWORD major, DWORD minor, int answer = IDOK,
+                      bool failTaskDialogs = false) {
     VERSION_GUARD version(major, minor);
     SCRIPTED_PRESENTER presenter;
     presenter.Answer(answer);
+    if (failTaskDialogs)
+        presenter.FailTaskDialogs();
     EXPECT_EQ(ShowMessage(text, type), answer) << text;
     EXPECT_EQ(presenter.Shown().size(), 1u) << text;
     return presenter.Shown().empty() ? SHOWN_MESSAGE() : presenter.Shown()[0];
 }
 
-// Outside version 6.0 (which versions that is: SystemInfo.VersionTests), and on
-// it for button sets that no task dialog has.
-TEST(Messages, ClassicBoxJoinsMainInstructionAndDetail) {
-    const std::tuple<const char*, const char*, UINT> cases[] = {
-        {"? Remove it?", "Remove it?", MB_ICONQUESTION},
-        {"# Main:~Detail", "Main. Detail", MB_ICONHAND},
-        {"! Main:~\nDetail", "Main.\nDetail", MB_ICONEXCLAMATION},
-        {"i Main~Detail", "Main Detail", MB_ICONASTERISK},
-        {"! a~b~c", "a b~c", MB_ICONEXCLAMATION},
-        {"x Not an icon~", "x Not an icon ", 0},
+// Each text as the classic box joins it and as the task dialog splits it. The
+// classic box shows outside version 6.0, and on it for button sets that no
+// task dialog has or without comctl32 6.
+TEST(Messages, ClassicBoxJoinsAndTaskDialogSplitsMainInstructionAndDetail) {
+    // Text, joined text, icon, main instruction (null: none) and content.
+    const std::tuple<const char*, const char*, UINT, const char*, const char*> cases[] = {
+        {"# Main:~Detail", "Main. Detail", MB_ICONHAND, "Main", "Detail"},
+        {"! Main:~\nDetail", "Main.\nDetail", MB_ICONEXCLAMATION, "Main", "Detail"},
+        {"i Main~Detail", "Main Detail", MB_ICONASTERISK, "Main", "Detail"},
+        {"! a.~b~c", "a. b~c", MB_ICONEXCLAMATION, "a.", "b~c"},
+        // A lone ":" is kept.
+        {"i :~x", ". x", MB_ICONASTERISK, ":", "x"},
+        {"x Not an icon~", "x Not an icon ", 0, "x Not an icon", ""},
+        {"No icon", "No icon", 0, nullptr, "No icon"},
         // An icon character without text proper shows an empty text.
-        {"!", "", MB_ICONEXCLAMATION},
+        {"!", "", MB_ICONEXCLAMATION, nullptr, ""},
         // The character after the icon is taken as the separator, whatever it is.
-        {"?x", "", MB_ICONQUESTION},
+        {"?x", "", MB_ICONQUESTION, nullptr, ""},
     };
-    const std::tuple<DWORD, DWORD, UINT> situations[] = {
-        {6, 1, MB_YESNO},
-        {6, 0, MB_YESNO | MB_DEFBUTTON2},
-        {6, 0, MB_ABORTRETRYIGNORE},
+    const std::tuple<DWORD, DWORD, UINT, bool> classicSituations[] = {
+        {6, 1, MB_YESNO, false},
+        {6, 0, MB_YESNO | MB_DEFBUTTON2, false},
+        {6, 0, MB_ABORTRETRYIGNORE, false},
+        {6, 0, MB_YESNO, true},
     };
-    for (auto [major, minor, type] : situations) {
-        for (auto [text, joined, icon] : cases) {
-            SHOWN_MESSAGE shown = ShowOne(text, type, major, minor, IDNO);
+    const std::map<UINT, PCWSTR> taskIcons = {{MB_ICONHAND, TD_ERROR_ICON},
+                                              {MB_ICONEXCLAMATION, TD_WARNING_ICON},
+                                              {MB_ICONASTERISK, TD_INFORMATION_ICON}};
+    SetMessageTitleId(14);
+    for (auto [text, joined, icon, main, content] : cases) {
+        for (auto [major, minor, type, failTaskDialogs] : classicSituations) {
+            SHOWN_MESSAGE shown = ShowOne(text, type, major, minor, IDNO, failTaskDialogs);
             EXPECT_EQ(std::make_tuple(shown.form, shown.text, shown.caption, shown.type),
                       std::make_tuple(FORM_CLASSIC, STRING(joined), STRING("Orvalith Uninstall"),
                                       type | icon))
                 << text << " on " << major << "." << minor;
         }
-    }
-}
-
-TEST(Messages, TaskDialogOnVersion6_0UnlessItFails) {
-    // A null main instruction: the text has none.
-    const std::tuple<const char*, UINT, PCWSTR, const char*, const char*, int> cases[] = {
-        {"# Main:~\nDetail", MB_OK, TD_ERROR_ICON, "Main", "Detail", TDCBF_OK_BUTTON},
-        {"! Warn.~Only the first ~ divides", MB_YESNOCANCEL, TD_WARNING_ICON, "Warn.",
-         "Only the first ~ divides", TDCBF_YES_BUTTON | TDCBF_NO_BUTTON | TDCBF_CANCEL_BUTTON},
-        // A lone ":" is kept; the icon bits of the type play no part.
-        {"i :~x", MB_RETRYCANCEL | MB_ICONHAND, TD_INFORMATION_ICON, ":", "x",
-         TDCBF_RETRY_BUTTON | TDCBF_CANCEL_BUTTON},
-        {"No icon", MB_OKCANCEL, nullptr, nullptr, "No icon",
-         TDCBF_OK_BUTTON | TDCBF_CANCEL_BUTTON},
-        {"!", MB_OK, TD_WARNING_ICON, nullptr, "", TDCBF_OK_BUTTON},
-    };
-    SetMessageTitleId(14);
-    for (auto [text, type, icon, main, content, buttons] : cases) {
-        SHOWN_MESSAGE shown = ShowOne(text, type, 6, 0, IDCANCEL);
+        SHOWN_MESSAGE shown = ShowOne(text, MB_OK, 6, 0, IDCANCEL);
         // Icons as numbers: most are resource ids, not texts to print.
+        auto taskIcon =
+            reinterpret_cast<ULONG_PTR>(taskIcons.count(icon) ? taskIcons.at(icon) : nullptr);
         EXPECT_EQ(std::make_tuple(shown.form, reinterpret_cast<ULONG_PTR>(shown.mainIcon),
                                   shown.questionIcon, shown.hasMainInstruction,
-                                  shown.mainInstruction, shown.content, shown.buttons, shown.title),
-                  std::make_tuple(FORM_TASK_DIALOG, reinterpret_cast<ULONG_PTR>(icon), false,
+                                  shown.mainInstruction, shown.content, shown.title),
+                  std::make_tuple(FORM_TASK_DIALOG, taskIcon, icon == MB_ICONQUESTION,
                                   main != nullptr, STRING(main ? main : ""), STRING(content),
-                                  buttons, STRING("#14")))
+                                  STRING("#14")))
             << text;
     }
-    SHOWN_MESSAGE shown = ShowOne("? Sure?", MB_YESNO, 6, 0, IDYES);
-    EXPECT_EQ(std::make_tuple(shown.questionIcon, shown.content, shown.buttons),
-              std::make_tuple(true, STRING("Sure?"), TDCBF_YES_BUTTON | TDCBF_NO_BUTTON));
-
+    // The icon bits of the type play no part in the buttons.
+    const std::pair<UINT, int> buttons[] = {
+        {MB_OK, TDCBF_OK_BUTTON},
+        {MB_OKCANCEL | MB_ICONHAND, TDCBF_OK_BUTTON | TDCBF_CANCEL_BUTTON},
+        {MB_YESNO, TDCBF_YES_BUTTON | TDCBF_NO_BUTTON},
+        {MB_YESNOCANCEL, TDCBF_YES_BUTTON | TDCBF_NO_BUTTON | TDCBF_CANCEL_BUTTON},
+        {MB_RETRYCANCEL, TDCBF_RETRY_BUTTON | TDCBF_CANCEL_BUTTON},
+    };
+    for (auto [type, expected] : buttons)
+        EXPECT_EQ(ShowOne("i Buttons", type, 6, 0, IDCANCEL).buttons, expected) << type;
     SetMessageTitleId(-1);
     EXPECT_EQ(ShowOne("i Untitled", MB_OK, 6, 0).title, "");
     SetMessageTitleId(14);
-
-    // Without comctl32 6 the classic box shows instead.
-    VERSION_GUARD version(6, 0);
-    SCRIPTED_PRESENTER presenter;
-    presenter.FailTaskDialogs();
-    presenter.Answer(IDNO);
-    EXPECT_EQ(ShowMessage("? Main:~Detail", MB_YESNO), IDNO);
-    ASSERT_EQ(presenter.Shown().size(), 1u);
-    EXPECT_EQ(std::make_pair(presenter.Shown()[0].form, presenter.Shown()[0].text),
-              std::make_pair(FORM_CLASSIC, STRING("Main. Detail")));
 }
 
-int dispatched = 0;
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP)
-        ++dispatched;
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-TEST(Messages, OkMessagesAreLoggedBeforeShowingAndReplaceTheFirstPlaceholderOnly) {
+// The other answers' log lines: the answer_no and quiet scenarios' logs.
+TEST(Messages, OkMessagesAreLoggedBeforeShowingAndQuietOnesAreOnlyLoggedTakingYesOkOrCancel) {
     VERSION_GUARD version(6, 1);
     TEMP_FOLDER folder;
     const STRING path = folder.File("messages.log");
@@ -211,71 +181,46 @@ TEST(Messages, OkMessagesAreLoggedBeforeShowingAndReplaceTheFirstPlaceholderOnly
     SCRIPTED_PRESENTER presenter;
     presenter.WatchFile(path);
     MsgBoxOK("! Careful:~Detail with 100% and %s");
-    MessageOkById(56, "<addInName>", "Orvalith Outlook Add-In");
     MessageOk("<x> and <x>", "<x>", "one");
-    Log.Close();
-    ASSERT_EQ(presenter.Shown().size(), 3u);
-    const std::string& firstLog = presenter.Shown()[0].watchedFile;
-    EXPECT_NE(firstLog.find("MsgBoxOK ! Careful:~Detail with 100% and %s\r\n"), std::string::npos)
-        << firstLog;
-    EXPECT_EQ(presenter.Shown()[1].text, "Uninstall of Add-In \"Orvalith Outlook Add-In\" failed.");
-    EXPECT_EQ(presenter.Shown()[1].type, static_cast<UINT>(MB_OK | MB_ICONHAND));
-    EXPECT_EQ(presenter.Shown()[2].text, "one and <x>");
-}
-
-TEST(Messages, EachMessageIsLoggedWithItsAnswerAndQuietOnesAreOnlyLoggedTakingYesOrOk) {
-    VERSION_GUARD version(6, 0);
-    TEMP_FOLDER folder;
-    const STRING path = folder.File("answers.log");
-    ASSERT_TRUE(Log.Open(path));
-    SCRIPTED_PRESENTER presenter;
-    presenter.Answer(IDNO);
-    ShowMessage("? Shown:~asked", MB_YESNO);
     SetMessagesQuiet(true);
     const std::pair<UINT, int> quietAnswers[] = {
         {MB_YESNO, IDYES}, {MB_YESNOCANCEL, IDYES}, {MB_OK, IDOK}, {MB_RETRYCANCEL, IDCANCEL}};
     for (auto [type, answer] : quietAnswers)
-        EXPECT_EQ(ShowMessage("# Quiet:~\nwhole", type), answer) << type;
-    MsgBoxOK("! Also quiet");
+        EXPECT_EQ(ShowMessage("# Quiet", type), answer) << type;
     SetMessagesQuiet(false);
     Log.Close();
-    EXPECT_EQ(presenter.Shown().size(), 1u);
-    std::string log = ReadWholeFile(path);
-    for (const char* line :
-         {" Message answered No: ? Shown:~asked\r\n",
-          " Message not shown (quiet run), taken as answered Yes: # Quiet:~\nwhole\r\n",
-          " Message not shown (quiet run), taken as answered Cancel: # Quiet:~\nwhole\r\n",
-          " Message not shown (quiet run), taken as answered OK: ! Also quiet\r\n"})
-        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+    ASSERT_EQ(presenter.Shown().size(), 2u);
+    const std::string& firstLog = presenter.Shown()[0].watchedFile;
+    EXPECT_NE(firstLog.find("MsgBoxOK ! Careful:~Detail with 100% and %s\r\n"), std::string::npos)
+        << firstLog;
+    EXPECT_EQ(presenter.Shown()[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(presenter.Shown()[1].text, "one and <x>");
+    EXPECT_NE(ReadWholeFile(path).find(" Message not shown (quiet run), taken as answered Cancel: "
+                                       "# Quiet\r\n"),
+              std::string::npos);
 }
 
-TEST(Messages, PumpPendingMessagesEmptiesTheQueue) {
-    TEST_WINDOW window("OrvalithPumpTest", "", HWND_MESSAGE, CountingProc);
+TEST(Messages, PumpPendingMessagesDispatchesTheWholeQueue) {
+    TEST_WINDOW window("OrvalithPumpTest", "", HWND_MESSAGE);
     ASSERT_NE(window.Get(), nullptr);
-    dispatched = 0;
     for (int i = 0; i < 5; ++i)
-        PostMessageA(window.Get(), WM_APP, 0, 0);
+        PostMessageA(window.Get(), WM_NULL, 0, 0);
+    // The default window procedure destroys the window on WM_CLOSE.
+    PostMessageA(window.Get(), WM_CLOSE, 0, 0);
     PumpPendingMessages();
-    EXPECT_EQ(dispatched, 5);
+    EXPECT_FALSE(IsWindow(window.Get()));
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
 }
 
-TEST(TimeFormat, AmbiguityOfFormatAndSymbols) {
-    EXPECT_TRUE(IsTimeFormatAmbiguous("hh:mm tt", "AM", "am"));
-    EXPECT_TRUE(IsTimeFormatAmbiguous("hh:mm tt", "", ""));
-    EXPECT_FALSE(IsTimeFormatAmbiguous("HH:mm:ss", "", ""));
-    // Quoted literal parts count too.
-    EXPECT_FALSE(IsTimeFormatAmbiguous("h:mm 'at'", "", "pm"));
-    EXPECT_TRUE(IsTimeFormatAmbiguous("H:mm 'h'", "", "pm"));
-}
-
+// Ambiguous: a 12-hour format ("h") without its symbol ("t"), or with symbols
+// that differ only in letter case. Quoted literal parts count too.
 TEST(TimeFormat, LoadWarnsAboutAnAmbiguousUserFormatAndSetsTheRuntimeLocale) {
     VERSION_GUARD version(6, 1);
     const std::tuple<const char*, const char*, const char*, bool> cases[] = {
-        {"h:mm:ss", "AM", "PM", true},
-        {"h:mm:ss tt", "AM", "PM", false},
-        {"hh:mm tt", "AM", "am", true},
+        {"h:mm:ss", "AM", "PM", true},    {"h:mm:ss tt", "AM", "PM", false},
+        {"hh:mm tt", "AM", "am", true},   {"HH:mm:ss", "AM", "am", false},
+        {"h:mm 'at'", "AM", "PM", false}, {"H:mm 'h'", "AM", "PM", true},
     };
     for (auto [format, morning, afternoon, warns] : cases) {
         USER_LOCALE_OVERRIDE userFormat(LOCALE_STIMEFORMAT, format);
@@ -295,8 +240,7 @@ TEST(TimeFormat, LoadWarnsAboutAnAmbiguousUserFormatAndSetsTheRuntimeLocale) {
         loaded.Load("");
         EXPECT_TRUE(silent.Shown().empty());
 
-        // The C runtime's locale is the user's language and country, in
-        // English, joined by "_".
+        // The C runtime's locale: the user's language and country in English.
         char language[100] = "";
         char country[100] = "";
         ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE, language, 100), 1);
@@ -330,20 +274,11 @@ TEST(SystemInfo, FoldersAndErrorTexts) {
     EXPECT_EQ(GetLocalAppDataFolder(), "");
     ENVIRONMENT_OVERRIDE tooLong("LOCALAPPDATA", std::string(400, 'x'));
     EXPECT_EQ(GetLocalAppDataFolder(), "");
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof(windows));
-    EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_WINDOWS).ToLower(), STRING(windows).ToLower());
+    // A folder that is found: the full_yes scenario's shortcuts go from it.
     EXPECT_EQ(GetSpecialFolderPath(nullptr, 0x7F), ""); // no such folder id
 
-    // The system's text without its one closing line break, nothing more cut.
-    char raw[512] = "";
-    DWORD rawLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, ERROR_FILE_NOT_FOUND, 0, raw, sizeof raw, nullptr);
-    ASSERT_GT(rawLength, 2u);
-    ASSERT_EQ(STRING(raw).substr(rawLength - 2), "\r\n");
-    STRING notFound = GetSystemErrorText(ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(notFound + "\r\n", STRING(raw, rawLength));
-    EXPECT_EQ(notFound.find_first_of("\r\n"), STRING::npos) << notFound;
+    // An unknown code has no text; a known one without its closing line break
+    // is the file_held_open scenario's message 35.
     EXPECT_EQ(GetSystemErrorText(0x2FFFFFFF), "");
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetLastErrorText(), GetSystemErrorText(ERROR_ACCESS_DENIED));
