@@ -195,11 +195,7 @@ protected:
         SetPausesSkippedForTesting(true);
         ResetRestorePointForTesting();
         Application.instance = GetModuleHandleA(nullptr);
-        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
-        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
-        SetRegString(HKEY_CURRENT_USER, std::string(PER_USER_KEY) + "\\Other", "Setting", "1");
-        for (const std::string& file : CurrentProductFiles())
-            MakeFile(program_ + "\\" + file);
+        Install();
         presenter_.WhenShown([this] { moments_.push_back(Moment()); });
     }
     ~UninstallRun() override {
@@ -215,6 +211,16 @@ protected:
         CoUninitialize();
     }
 
+    // The product's App Paths entry, files and per-user key, as a run found
+    // them.
+    void Install() {
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
+        SetRegString(HKEY_CURRENT_USER, std::string(PER_USER_KEY) + "\\Other", "Setting", "1");
+        for (const std::string& file : CurrentProductFiles())
+            MakeFile(program_ + "\\" + file);
+    }
+
     // An Outlook that holds the profile, and a helper that stays open, so
     // that each request to close it shows where the run is: the first hooks
     // the dialog's closing, the third (before the files) reads the rows.
@@ -226,10 +232,8 @@ protected:
         HELPER_WINDOW::onClose = [this] {
             if (HELPER_WINDOW::requests == 1)
                 closing_.Hook();
-            if (HELPER_WINDOW::requests == 3) {
+            if (HELPER_WINDOW::requests == 3)
                 filesRowStarted_ = ReadProgressRows(ProgressDialogWindow());
-                stageAtFiles_ = Stage();
-            }
         };
     }
 
@@ -294,5 +298,4 @@ protected:
     std::unique_ptr<HELPER_WINDOW> helper_;
     ROWS_AT_CLOSE closing_;
     PROGRESS_ROWS filesRowStarted_;
-    DWORD stageAtFiles_ = 0;
 };

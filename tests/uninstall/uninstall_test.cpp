@@ -215,36 +215,57 @@ TEST_F(UninstallRun, AFailedAddInUninstallAbandonsTheRun) {
     }
 }
 
-// A complete run started from inside the program folder: every row "Done",
-// every folder gone, Outlook's main window closed. (What else goes, the
-// add-in's entry, the restore point and the dialog's title are the full_yes
-// scenario's part; which Outlook data goes the Outlook tests' too.)
-TEST_F(UninstallRun, ACompleteRunRemovesEverythingAndReturns0) {
+// A complete run started from inside the program folder: no message, every
+// row "Done" when the uninstall closes the dialog, every folder gone, the
+// restore point begun and ended, Outlook's main window closed. With a helper
+// that never answers, and Enter and Escape pressed meanwhile, it ends the
+// same, later by the helper's waits only.
+TEST_F(UninstallRun, ACompleteRunRemovesEverythingWhateverTheKeysOrTheHelper) {
     WithOutlook();
-    UNINSTALL_ENTRY entry("OrvalithTest.Sequence", ADDIN_DISPLAY_NAME);
-    entry.SetCommand(HKEY_CURRENT_USER,
-                     FakeUninstallerPath() + " /entry OrvalithTest.Sequence /exit 0");
-    ASSERT_TRUE(SetCurrentDirectoryA(program_.c_str()));
-    // Outlook's main window as this thread shows it (which windows count as
-    // Outlook's is the connection test's part).
-    HWND outlook =
-        MakeWindow("rctrl_renwnd32", "Inbox - Microsoft Outlook", DefWindowProcA, nullptr);
+    DWORD took[2] = {};
+    for (bool hung : {false, true}) {
+        SCOPED_TRACE(hung ? "a helper that never answers" : "a helper that answers");
+        std::unique_ptr<HUNG_HELPER> hanging;
+        if (hung) {
+            Install();
+            fake_outlook::Load(RUN_PROFILE);
+            helper_.reset();
+            closing_.Unhook();
+            hanging = std::make_unique<HUNG_HELPER>([this] {
+                closing_.Hook();
+                PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_RETURN, 0);
+                PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
+                Sleep(500);
+            });
+        }
+        DeleteFileA(srFolder_.File("journal.txt").c_str());
+        closing_.rows.clear();
+        ASSERT_TRUE(SetCurrentDirectoryA(program_.c_str()));
+        // Which windows count as Outlook's is the connection test's part.
+        HWND outlook =
+            MakeWindow("rctrl_renwnd32", "Inbox - Microsoft Outlook", DefWindowProcA, nullptr);
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0, Run());
+        took[hung] = GetTickCount() - start;
 
-    EXPECT_EQ(0, Run());
-
-    EXPECT_TRUE(moments_.empty()) << moments_[0].message;
-    EXPECT_EQ(3, HELPER_WINDOW::requests);
-    EXPECT_EQ((PROGRESS_ROWS{DONE, DONE, DONE, RUNNING, GREY, GREY, GREY}), filesRowStarted_);
-    EXPECT_EQ(16u, stageAtFiles_);
-    EXPECT_EQ((PROGRESS_ROWS(7, DONE)), closing_.rows);
-    for (const std::string& folder : {program_, root_, base_.Path() + "\\Brindlecove"})
-        EXPECT_FALSE(Exists(folder)) << folder;
-
-    // Lets the posted messages arrive.
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
-    EXPECT_FALSE(IsWindow(outlook)) << "Outlook's main window was not closed";
+        EXPECT_TRUE(moments_.empty()) << moments_[0].message;
+        if (!hung) {
+            // The helper is asked again, once the add-in is gone, before the files.
+            EXPECT_EQ(3, HELPER_WINDOW::requests);
+            EXPECT_EQ((PROGRESS_ROWS{DONE, DONE, DONE, RUNNING, GREY, GREY, GREY}),
+                      filesRowStarted_);
+        }
+        EXPECT_EQ((PROGRESS_ROWS(7, DONE)), closing_.rows);
+        for (const std::string& folder : {program_, root_, base_.Path() + "\\Brindlecove"})
+            EXPECT_FALSE(Exists(folder)) << folder;
+        EXPECT_EQ((STRINGS{RESTORE_BEGIN, RESTORE_END}), RestorePointCalls());
+        // Lets the posted messages arrive.
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        EXPECT_FALSE(IsWindow(outlook)) << "Outlook's main window was not closed";
+    }
+    EXPECT_LT(took[1], took[0] + 20000);
 }
 
 // A file that cannot be deleted is listed while the dialog shows; the run
@@ -282,45 +303,6 @@ TEST_F(UninstallRun, PartialModeReportsNoFilesAndMakesNoRestorePoint) {
     EXPECT_TRUE(moments_.empty()) << moments_[0].message;
     EXPECT_EQ((PROGRESS_ROWS(7, DONE)), closing_.rows);
     EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
-}
-
-// Enter and Escape pressed while the run works end nothing: the dialog is
-// there, every row "Done", when the uninstall closes it. A helper that never
-// answers delays the run by its waits only.
-TEST_F(UninstallRun, NeitherKeysNorAHelperThatNeverAnswersStopTheRun) {
-    const auto midRun = [this] {
-        closing_.Hook();
-        PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_RETURN, 0);
-        PostMessageA(ProgressDialogWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
-        Sleep(500);
-    };
-    fake_outlook::Register();
-    outlook_ = true;
-    DWORD took[2] = {};
-    for (bool hung : {false, true}) {
-        SCOPED_TRACE(hung ? "a helper that never answers" : "a helper that answers");
-        fake_outlook::Load(RUN_PROFILE);
-        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
-        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
-        for (const std::string& file : CurrentProductFiles())
-            MakeFile(program_ + "\\" + file);
-        DeleteFileA(srFolder_.File("journal.txt").c_str());
-        closing_.Unhook();
-        closing_.rows.clear();
-        std::unique_ptr<HELPER_WINDOW> answering(hung ? nullptr : new HELPER_WINDOW(false));
-        std::unique_ptr<HUNG_HELPER> hanging(hung ? new HUNG_HELPER(midRun) : nullptr);
-        HELPER_WINDOW::onClose = midRun;
-        const DWORD start = GetTickCount();
-        EXPECT_EQ(0, Run());
-        took[hung] = GetTickCount() - start;
-        HELPER_WINDOW::onClose = nullptr;
-
-        EXPECT_TRUE(moments_.empty()) << moments_[0].message;
-        EXPECT_EQ((PROGRESS_ROWS(7, DONE)), closing_.rows);
-        EXPECT_TRUE(Left().empty());
-        EXPECT_EQ((STRINGS{RESTORE_BEGIN, RESTORE_END}), RestorePointCalls());
-    }
-    EXPECT_LT(took[1], took[0] + 20000);
 }
 
 } // namespace
