@@ -11,7 +11,6 @@
 #include "system/system_info.h"
 #include "testkit/product_layout.h"
 #include "testkit/shell_folders.h"
-#include "testkit/shell_overrides.h"
 #include "testkit/string_printing.h"
 #include "testkit/test_registry.h"
 
@@ -159,8 +158,7 @@ TEST(ProductFiles, BlankProgramFolderDeletesNothing) {
     for (const std::string blank : {"", "   ", ".", "C:", "C:\\", "\\", "C:\\Orvalith\\.."}) {
         SCOPED_TRACE(testing::Message() << '"' << blank << '"');
         EXPECT_FALSE(RemoveProductFiles(blank, blank));
-        // Listed with the paths as they would have been built from a blank
-        // text.
+        // Listed as the paths would be built from a blank text.
         EXPECT_EQ(FailedFileList(),
                   Listed(blank == "   " ? blank : std::string(), CurrentProductFiles()));
         EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
