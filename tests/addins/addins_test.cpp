@@ -166,11 +166,9 @@ TEST(AddInUninstall, ACancelOrAFailureIsTold) {
     const std::string missing = folder.File("Remover.exe");
     const std::string cancelled =
         "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" was cancelled by user.";
-    const struct {
-        std::string command; // after the stand-in's path and entry, or a whole command
-        bool storeKept;
-        std::vector<std::pair<std::string, UINT>> told;
-    } cases[] = {
+    // The command after the stand-in's path and entry, or a whole one; whether
+    // the store is kept; the messages told, with their icons.
+    const std::tuple<std::string, bool, std::vector<std::pair<std::string, UINT>>> cases[] = {
         {"/exit -500 /keep", true, {{cancelled, MB_ICONHAND}}},
         {"/exit 1603 /keep", false, {{FAILED, MB_ICONHAND}}},
         {missing + " /Uninstall x",
@@ -178,19 +176,18 @@ TEST(AddInUninstall, ACancelOrAFailureIsTold) {
          {{"Orvalith Uninstall can't find " + missing + ".", MB_ICONEXCLAMATION},
           {FAILED, MB_ICONHAND}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.command);
+    for (const auto& [command, storeKept, told] : cases) {
+        SCOPED_TRACE(command);
         DEPLOYED_ADDIN addIn;
         UNINSTALL_ENTRY entry("OrvalithTest.Fail", ADDIN_DISPLAY_NAME);
-        entry.SetCommand(HKEY_CURRENT_USER,
-                         c.command[0] == '/' ? Command(entry, c.command) : c.command);
+        entry.SetCommand(HKEY_CURRENT_USER, command[0] == '/' ? Command(entry, command) : command);
         EXPECT_FALSE(addIn.Uninstall());
-        EXPECT_EQ(addIn.store.HasManifest(ADDIN_MANIFEST), c.storeKept);
+        EXPECT_EQ(addIn.store.HasManifest(ADDIN_MANIFEST), storeKept);
         const std::vector<SHOWN_MESSAGE>& shown = addIn.presenter.Shown();
-        ASSERT_EQ(shown.size(), c.told.size());
+        ASSERT_EQ(shown.size(), told.size());
         for (size_t i = 0; i < shown.size(); ++i)
-            EXPECT_EQ(std::make_pair(std::string(shown[i].text), shown[i].Icon()), c.told[i]);
-        if (!c.storeKept) {
+            EXPECT_EQ(std::make_pair(std::string(shown[i].text), shown[i].Icon()), told[i]);
+        if (!storeKept) {
             EXPECT_EQ(shown.back().watchedFile, "") << "the manifest was there when it was told";
         }
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "foundation/error_code.h"
 #include "outlook/calendar_entries.h"
 #include "outlook/outlook_errors.h"
@@ -118,11 +120,8 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
     const char* const gone =
         "Communication with Microsoft Outlook has been unexpectedly terminated.";
     const char* const aborted = "Outlook is reporting that the operation was aborted.";
-    const struct {
-        unsigned long result;
-        const wchar_t* description;
-        const char* expected; // nullptr: no message
-    } cases[] = {
+    // The error, its description and the message's words (nullptr: none).
+    const std::tuple<unsigned long, const wchar_t*, const char*> cases[] = {
         {0x80010108, L"", gone},
         {0x800706BA, L"", gone},
         {0x80004004, L"", aborted},
@@ -135,24 +134,24 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
         {0x80041200, L"", nullptr},
         {0x80070005, L"Denied.", nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.result);
+    for (const auto& [result, description, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << result);
         SCRIPTED_PRESENTER shown;
-        COM_ERROR error(static_cast<HRESULT>(c.result),
-                        c.description[0] ? MakeErrorInfo(c.description) : COM_PTR<IErrorInfo>());
+        COM_ERROR error(static_cast<HRESULT>(result),
+                        description[0] ? MakeErrorInfo(description) : COM_PTR<IErrorInfo>());
         bool abortedByUser = false;
         try {
             UserAbortIfKnownError(error, "COMdeleteCalTaskEntries", "");
         } catch (ERROR_CODE code) {
             abortedByUser = code == ERR_USER_ABORT;
         }
-        EXPECT_EQ(c.expected != nullptr, abortedByUser);
-        ASSERT_EQ(c.expected ? 1u : 0u, shown.Shown().size());
-        if (!c.expected)
+        EXPECT_EQ(expected != nullptr, abortedByUser);
+        ASSERT_EQ(expected ? 1u : 0u, shown.Shown().size());
+        if (!expected)
             continue;
         std::string said = Said(shown.Shown()[0]);
         EXPECT_EQ(0u, said.find("COMdeleteCalTaskEntries\n")) << said;
-        EXPECT_NE(std::string::npos, said.find(c.expected)) << said;
+        EXPECT_NE(std::string::npos, said.find(expected)) << said;
     }
 }
 
@@ -286,23 +285,20 @@ TEST_F(OutlookTest, ViewsAndSettingsFallBackQuietly) {
 // the known kinds other than Outlook gone, which differ only in their
 // message, one stands for all.
 TEST_F(OutlookTest, FaultsAtEveryCallPoint) {
-    const struct {
-        const char* result;
-        const char* description;
-        bool known;
-    } kinds[] = {{"0x80010108", "", true},
-                 {"0x80004004", "", true},
-                 {"0x80041200", "Sync issue. A sync conflict.", true},
-                 {"0x80004005", "", false},
-                 {"0x80004005", "Something odd.", false}};
+    const std::tuple<const char*, const char*, bool> kinds[] = {
+        {"0x80010108", "", true},
+        {"0x80004004", "", true},
+        {"0x80041200", "Sync issue. A sync conflict.", true},
+        {"0x80004005", "", false},
+        {"0x80004005", "Something odd.", false}};
     for (const char* member : {"Folders", "Count", "Item", "DefaultItemType", "EntryID", "StoreID",
                                "GetFolderFromID", "Name", "FolderPath", "Items", "Restrict",
                                "Delete", "Views", "GetStorage", "GetDefaultFolder"}) {
-        for (const auto& kind : kinds) {
-            SCOPED_TRACE(std::string(member) + " " + kind.result + " " + kind.description);
+        for (const auto& [result, description, known] : kinds) {
+            SCOPED_TRACE(std::string(member) + " " + result + " " + description);
             fake_outlook::Load(PROFILE);
-            fake_outlook::Add(std::string("fault|") + member + "|*|" + kind.result + "|0|-1|" +
-                              kind.description + "\n");
+            fake_outlook::Add(std::string("fault|") + member + "|*|" + result + "|0|-1|" +
+                              description + "\n");
             size_t shown = presenter.Shown().size();
             EXPECT_NO_THROW(COMdeleteAllCalTaskEntries());
             EXPECT_NO_THROW(DeleteSettingsTask());
@@ -315,7 +311,7 @@ TEST_F(OutlookTest, FaultsAtEveryCallPoint) {
             EXPECT_EQ(0, fake_outlook::LiveObjects());
             EXPECT_LE(presenter.Shown().size() - shown, 4u);
             for (size_t i = shown; i < presenter.Shown().size(); ++i)
-                EXPECT_FALSE(!kind.known && Has(Said(presenter.Shown()[i]), "Orvalith is stopping"))
+                EXPECT_FALSE(!known && Has(Said(presenter.Shown()[i]), "Orvalith is stopping"))
                     << Said(presenter.Shown()[i]);
         }
     }
