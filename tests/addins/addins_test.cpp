@@ -110,9 +110,6 @@ TEST(ClickOnceManifestsFolder, CutsTheRandomStringIntoTwoShortFolderNames) {
     EXPECT_EQ(ClickOnceManifestsFolder("", "ABCDEFGH1JKLMNOPQR2TUV"), "");
 }
 
-// The add-in's removal through its uninstall entry, with the stand-in
-// uninstaller started through the real shell.
-
 const std::string FAILED = "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" failed.";
 
 // Without an entry of its display name nothing runs and the store is

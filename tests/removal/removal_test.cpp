@@ -1,4 +1,3 @@
-// Program files, shortcuts and registry entries on real files and keys.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -74,7 +73,7 @@ TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
 
 TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {
     {
-        // A file of the user's keeps the program folder and the root.
+        // A file of the user's keeps the program folder and all above it.
         INSTALLED install("Root\\Program");
         MakeFile(install.program + "\\Notes.txt");
         EXPECT_TRUE(RemoveProductFiles(install.temp.File("Root"), install.program));
@@ -111,14 +110,6 @@ TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten)
         EXPECT_EQ(install.Left(), STRINGS());
         EXPECT_FALSE(Exists(install.temp.File("Parent")));
         EXPECT_TRUE(Exists(install.temp.Path()));
-    }
-    {
-        // A parent that holds anything else stays.
-        INSTALLED install("Parent\\Root");
-        MakeFile(install.temp.File("Parent\\Other\\file.txt"));
-        EXPECT_TRUE(RemoveProductFiles(install.program + "\\", install.program));
-        EXPECT_FALSE(Exists(install.program));
-        EXPECT_TRUE(Exists(install.temp.File("Parent\\Other\\file.txt")));
     }
     // A root without a separator names no folder below a root and, like a
     // blank one, removes no folder. Either way the current folder stays,
