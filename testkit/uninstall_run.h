@@ -149,7 +149,6 @@ struct ROWS_AT_CLOSE {
 struct MOMENT {
     std::string message;
     UINT type;
-    HWND dialog;
     bool dialogVisible;
     PROGRESS_ROWS rows;
     DWORD stage; // 0 when absent
@@ -232,7 +231,6 @@ protected:
         const SHOWN_MESSAGE& shown = presenter_.Shown().back();
         return MOMENT{shown.text,
                       shown.type,
-                      dialog,
                       IsWindowVisible(dialog) != FALSE,
                       ReadProgressRows(dialog),
                       Stage(),

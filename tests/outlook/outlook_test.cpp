@@ -8,7 +8,6 @@
 #include "outlook/views_and_settings.h"
 #include "testkit/outlook_fixture.h"
 #include "testkit/test_window.h"
-#include "testkit/ui_driver.h"
 
 namespace {
 
