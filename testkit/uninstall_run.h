@@ -37,10 +37,6 @@ const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 // The run's message when it is abandoned.
 const char* const UNSUCCESSFUL = "Orvalith Uninstall was unsuccessful.";
 
-inline bool StartsWith(const std::string& text, const std::string& start) {
-    return text.compare(0, start.size(), start) == 0;
-}
-
 // The restore point's begin and end as the stand-in library journals them.
 const std::string RESTORE_BEGIN = "event=100 type=0 sequence=0 description=\"Removed Orvalith\" "
                                   "answer=1 assigned=7341";
@@ -145,11 +141,10 @@ struct ROWS_AT_CLOSE {
     static inline PROGRESS_ROWS rows;
 };
 
-// The dialog and the stage at the moment a message showed.
+// The dialog's rows and the stage at the moment a message showed (a dialog
+// that is hidden or gone reads as rows hidden and blank).
 struct MOMENT {
     std::string message;
-    UINT type;
-    bool dialogVisible;
     PROGRESS_ROWS rows;
     DWORD stage; // 0 when absent
     bool helperWindow;
@@ -227,12 +222,7 @@ protected:
     }
 
     MOMENT Moment() const {
-        HWND dialog = ProgressDialogWindow();
-        const SHOWN_MESSAGE& shown = presenter_.Shown().back();
-        return MOMENT{shown.text,
-                      shown.type,
-                      IsWindowVisible(dialog) != FALSE,
-                      ReadProgressRows(dialog),
+        return MOMENT{presenter_.Shown().back().text, ReadProgressRows(ProgressDialogWindow()),
                       Stage(),
                       FindWindowExA(HWND_MESSAGE, nullptr, HELPER_CLASS, HELPER_TITLE) != nullptr};
     }

@@ -111,8 +111,7 @@ TEST(WorkingFolder, LeavesTheProductFoldersForTheTemporaryFolder) {
         SCOPED_TRACE(start);
         ASSERT_TRUE(SetCurrentDirectoryA(start.c_str()));
         EXPECT_TRUE(LeaveFolders(root.Path(), program));
-        EXPECT_TRUE(IsInFolder(CurrentFolder(), TemporaryFolder()));
-        EXPECT_FALSE(IsInFolder(CurrentFolder(), root.Path()));
+        EXPECT_EQ(TemporaryFolder(), CurrentFolder() + "\\");
     }
     // Elsewhere, or with blank folders or texts that name no folder below a
     // root, the current folder stays.
@@ -173,11 +172,9 @@ TEST_F(UninstallRun, AFailedAddInUninstallAbandonsTheRun) {
 
         EXPECT_EQ(1u, uninstaller.Starts().size());
         ASSERT_EQ(2u, moments_.size());
-        EXPECT_TRUE(StartsWith(moments_[0].message, "Uninstall of Add-In")) << moments_[0].message;
         EXPECT_FALSE(moments_[0].helperWindow);
         const MOMENT& last = moments_[1];
         EXPECT_EQ(UNSUCCESSFUL, last.message);
-        EXPECT_TRUE(last.dialogVisible) << "Escape or the close button ended the dialog";
         EXPECT_EQ((PROGRESS_ROWS{restoreRow, FAILED, GREY, GREY, GREY, GREY, GREY}), last.rows);
         EXPECT_EQ(3u, last.stage);
         EXPECT_EQ(CurrentProductFiles(), Left());
@@ -254,11 +251,9 @@ TEST_F(UninstallRun, AFileHeldOpenIsReportedUnlessPartialAndTheRunGoesOn) {
     EXPECT_EQ(0, RunHoldingTheProgram(false));
     ASSERT_EQ(2u, moments_.size());
     const MOMENT& files = moments_[0];
-    EXPECT_TRUE(files.dialogVisible);
     EXPECT_EQ((PROGRESS_ROWS{DONE, DONE, DONE, FAILED, GREY, GREY, GREY}), files.rows);
     EXPECT_EQ(16u, files.stage);
     const MOMENT& end = moments_[1];
-    EXPECT_TRUE(end.dialogVisible);
     EXPECT_EQ((PROGRESS_ROWS{DONE, DONE, DONE, FAILED, DONE, DONE, DONE}), end.rows);
     EXPECT_EQ(15u, end.stage);
     EXPECT_EQ(STRINGS{"Orvalith.exe"}, Left());
