@@ -34,14 +34,8 @@ const char* const PER_USER_KEY = "Software\\Brindlecove";
 const char* const HELPER_CLASS = "@ORVALITHADDINHELPERCLASS@";
 const char* const HELPER_TITLE = "@ORVALITHADDINHELPERTITLE@";
 
-// The progress dialog's titles, and the run's message when it is abandoned.
-const std::string TITLE = "Orvalith Uninstall Progress";
-const std::string PARTIAL_TITLE = "Undoing Orvalith Setup";
+// The run's message when it is abandoned.
 const char* const UNSUCCESSFUL = "Orvalith Uninstall was unsuccessful.";
-
-inline bool StartsWith(const std::string& text, const std::string& start) {
-    return text.compare(0, start.size(), start) == 0;
-}
 
 // The restore point's begin and end as the stand-in library journals them.
 const std::string RESTORE_BEGIN = "event=100 type=0 sequence=0 description=\"Removed Orvalith\" "
@@ -119,14 +113,10 @@ struct HUNG_HELPER {
     OWNED_HANDLE thread{CreateThread(nullptr, 0, Run, this, 0, nullptr)};
 };
 
-// The dialog's rows and title as the uninstall closes it: a hook on the
-// dialog's own thread reads them when the close arrives, before the dialog
-// ends.
+// The dialog's rows as the uninstall closes it: a hook on the dialog's own
+// thread reads them when the close arrives, before the dialog ends.
 struct ROWS_AT_CLOSE {
-    ROWS_AT_CLOSE() {
-        rows.clear();
-        title.clear();
-    }
+    ROWS_AT_CLOSE() { rows.clear(); }
     // Called while the dialog shows.
     void Hook() {
         dialog = ProgressDialogWindow();
@@ -141,26 +131,20 @@ struct ROWS_AT_CLOSE {
     }
     static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
         const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_END_PROGRESS_DIALOG) {
+        if (code == HC_ACTION && sent->hwnd == dialog && sent->message == WM_END_PROGRESS_DIALOG)
             rows = ReadProgressRows(sent->hwnd);
-            title = WindowText(sent->hwnd);
-        }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
 
     HHOOK hook_ = nullptr;
     static inline HWND dialog = nullptr;
     static inline PROGRESS_ROWS rows;
-    static inline std::string title;
 };
 
-// The dialog and the stage at the moment a message showed.
+// The dialog's rows and the stage at the moment a message showed (a dialog
+// that is hidden or gone reads as rows hidden and blank).
 struct MOMENT {
     std::string message;
-    UINT type;
-    HWND dialog;
-    bool dialogVisible;
-    std::string title;
     PROGRESS_ROWS rows;
     DWORD stage; // 0 when absent
     bool helperWindow;
@@ -195,11 +179,7 @@ protected:
         SetPausesSkippedForTesting(true);
         ResetRestorePointForTesting();
         Application.instance = GetModuleHandleA(nullptr);
-        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
-        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
-        SetRegString(HKEY_CURRENT_USER, std::string(PER_USER_KEY) + "\\Other", "Setting", "1");
-        for (const std::string& file : CurrentProductFiles())
-            MakeFile(program_ + "\\" + file);
+        Install();
         presenter_.WhenShown([this] { moments_.push_back(Moment()); });
     }
     ~UninstallRun() override {
@@ -215,6 +195,16 @@ protected:
         CoUninitialize();
     }
 
+    // The product's App Paths entry, files and per-user key, as a run found
+    // them.
+    void Install() {
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "Path", program_);
+        SetRegString(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, "RootPath", root_);
+        SetRegString(HKEY_CURRENT_USER, std::string(PER_USER_KEY) + "\\Other", "Setting", "1");
+        for (const std::string& file : CurrentProductFiles())
+            MakeFile(program_ + "\\" + file);
+    }
+
     // An Outlook that holds the profile, and a helper that stays open, so
     // that each request to close it shows where the run is: the first hooks
     // the dialog's closing, the third (before the files) reads the rows.
@@ -226,22 +216,13 @@ protected:
         HELPER_WINDOW::onClose = [this] {
             if (HELPER_WINDOW::requests == 1)
                 closing_.Hook();
-            if (HELPER_WINDOW::requests == 3) {
+            if (HELPER_WINDOW::requests == 3)
                 filesRowStarted_ = ReadProgressRows(ProgressDialogWindow());
-                stageAtFiles_ = Stage();
-            }
         };
     }
 
     MOMENT Moment() const {
-        HWND dialog = ProgressDialogWindow();
-        const SHOWN_MESSAGE& shown = presenter_.Shown().back();
-        return MOMENT{shown.text,
-                      shown.type,
-                      dialog,
-                      IsWindowVisible(dialog) != FALSE,
-                      dialog ? WindowText(dialog) : "",
-                      ReadProgressRows(dialog),
+        return MOMENT{presenter_.Shown().back().text, ReadProgressRows(ProgressDialogWindow()),
                       Stage(),
                       FindWindowExA(HWND_MESSAGE, nullptr, HELPER_CLASS, HELPER_TITLE) != nullptr};
     }
@@ -294,5 +275,4 @@ protected:
     std::unique_ptr<HELPER_WINDOW> helper_;
     ROWS_AT_CLOSE closing_;
     PROGRESS_ROWS filesRowStarted_;
-    DWORD stageAtFiles_ = 0;
 };

