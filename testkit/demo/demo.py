@@ -130,6 +130,14 @@ SCENARIOS = {
                                  log=NAMED_LOG, exit=2, hold="Orvalith.chm", no_app_paths=True,
                                  about="a quiet run from the root folder, a program file held "
                                        "open: exit code 2"),
+    # Cut short, then run again: the uninstaller is ended part-way at each
+    # point, then run again as the first phase would, with the root folder.
+    "cut_short_early": dict(answers="Yes", arguments=PROGRAM_WIN, cut_points=["addin", "calendar"],
+                            about="runs cut short during the add-in's uninstall and halfway "
+                                  "through the calendar entries, each run again"),
+    "cut_short_late": dict(answers="Yes", arguments=PROGRAM_WIN, cut_points=["files", "registry"],
+                           about="runs cut short halfway through the program files and right "
+                                 "after the registry step, each run again"),
 }
 
 
@@ -301,13 +309,17 @@ def make_machine(build, out, scenario):
     components = {"orva...dll_5f0c1a2b3c4d5e6f_0005.0000_none_8a7b6c5d4e3f2a1b":
                   "Orvalith Outlook Add-In.dll, Version=5.0.72.0, Culture=neutral, "
                   "PublicKeyToken=5f0c1a2b3c4d5e6f, processorArchitecture=msil, type=win32"}
-    addin_fails = settings.get("addin_exit", 0) not in (0, -500)
+    addin_exit = settings.get("addin_exit", 0)
+    ours_in_store = []
     for name, identity in list(marks.items()) + list(components.items()):
         ours = identity.lower().startswith("orvalith outlook add-in")
         if ours:
-            fate, why = ("gone", "the add-in's manifest, cleaned when its uninstall failed") \
-                if addin_fails else ("stays", "the add-in's own uninstaller owns the store; "
-                                     "the store is cleaned only when that fails")
+            ours_in_store.append(store + "\\" + name + ".manifest")
+            fate, why = ("gone", "the add-in's manifest, which its own uninstaller removes") \
+                if addin_exit == 0 else \
+                ("stays", "the add-in's manifest; its cancelled uninstaller leaves it, and the "
+                 "store is cleaned only when that fails") if addin_exit == -500 else \
+                ("gone", "the add-in's manifest, cleaned when its uninstall failed")
         else:
             fate, why = "stays", "another add-in's manifest"
         machine.write(store + "\\" + name + ".manifest", identity, fate, why)
@@ -354,8 +366,9 @@ def make_machine(build, out, scenario):
                   "UninstallString": PROGRAM_WIN + "\\OrvalithUnPhase1.exe"},
                  "gone", "the product's entry in the installed programs"))
     addin_command = tools.get("fake_addin_uninstaller.exe", TOOLS_WIN + r"\missing.exe")
-    addin_command += " /entry %s /exit %d" % (ADDIN_ENTRY, settings.get("addin_exit", 0))
-    addin_fate = "gone" if settings.get("addin_exit", 0) != -500 else "stays"
+    addin_command += " /entry %s /exit %d" % (ADDIN_ENTRY, addin_exit)
+    addin_command += "".join(' /manifest "%s"' % path for path in ours_in_store)
+    addin_fate = "gone" if addin_exit == 0 else "stays"
     keys.append(("HKEY_CURRENT_USER\\%s\\%s" % (uninstall, ADDIN_ENTRY),
                  {"DisplayName": ADDIN_DISPLAY_NAME, "UninstallString": addin_command},
                  addin_fate, "the add-in's entry, removed by the add-in's own uninstaller"))
@@ -572,6 +585,9 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
         driver += ["--also", tools["Outlook.exe"]]
     if settings.get("hold"):
         driver += ["--hold", PROGRAM_WIN + "\\" + settings["hold"]]
+    if settings.get("cut"):
+        driver += ["--cut", settings["cut"], "--hold-started",
+                   "yes" if settings.get("hold_started") else "no"]
     say("Running \"Orvalith Uninstall.exe\" %s on the machine, answering %s (about a minute)..."
         % (arguments or "(no arguments)", settings.get("answers") or "nothing"))
     started = time.time()
@@ -862,7 +878,8 @@ def addin_time(log_path):
 
 def scenario_removes(scenario):
     return scenario in ("full_yes", "partial", "file_held_open", "sync_conflict",
-                        "windows_vista", "second_run", "quiet_full", "quiet_file_held_open")
+                        "windows_vista", "second_run", "quiet_full", "quiet_file_held_open",
+                        "cut_short_early", "cut_short_late")
 
 
 # --- the checks of each scenario --------------------------------------------
@@ -964,7 +981,8 @@ def check(scenario, seen):
         started = run_record(seen, "addin.journal").strip().split("\n")
         expect(len(started) == 1 and started[0].partition("\t")[0].lower() ==
                (TOOLS_WIN + "\\fake_addin_uninstaller.exe").lower() and
-               started[0].partition("\t")[2] == "/entry %s /exit 0" % ADDIN_ENTRY,
+               started[0].partition("\t")[2].startswith("/entry %s /exit 0 /manifest " %
+                                                         ADDIN_ENTRY),
                "the add-in's uninstaller started with its parameters")
         log = run_record(seen, "uninstall.log")
         expect('UninstallAddIn "Orvalith Outlook Add-In"' in log and
@@ -1085,6 +1103,150 @@ def run(build, out, scenario):
     return results
 
 
+# --- cut short, then run again ------------------------------------------------
+
+# Where a run is cut short: what the driver watches for (see CUT_CONDITION),
+# the stage the run leaves stored, and the check of what the cut left.
+ADDIN_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + \
+    ADDIN_ENTRY
+APP_PATHS_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\App Paths" \
+    r"\Orvalith.exe"
+STAGE_ENTRY = 'value HKEY_CURRENT_USER\\Software\\Brindlecove\\Orvalith\\1.0 : "uStage"=dword:%08x'
+# The first file the step deletes: the step's 68 files and 17 folders take a
+# few milliseconds, about what the driver takes to notice and end the run.
+CUT_FILE = "Orvalith.chm"
+CUT_POINTS = {
+    "addin": dict(about="during the add-in's uninstall", stage=3),
+    "calendar": dict(about="halfway through the calendar entries", stage=16),
+    "files": dict(about="halfway through the program files", stage=16),
+    "registry": dict(about="right after the registry step", stage=16),
+}
+
+
+def cut_condition(point, out):
+    """The driver's condition for the cut (demo_driver.cpp, --cut). In the
+    calendar step it is the call that follows the third of the four
+    deletions: the fake Outlook has then saved its data, and 24 calls come
+    before the fourth deletion saves it again (a cut while it writes would
+    lose it, which a real Outlook, in a process of its own, does not)."""
+    record = lambda name: unix_to_z(os.path.join(out, name))
+    return {"addin": "lines|%s|fake_addin_uninstaller|1" % record("addin.journal"),
+            "calendar": "lines|%s|(Calendar).Folders|1" % record("outlook.journal"),
+            "files": "gone|%s\\%s" % (PROGRAM_WIN, CUT_FILE),
+            "registry": "lines|%s|registry keys and|1" % record("uninstall.log")}[point]
+
+
+def cut_left(point, out, machine, snap):
+    """Problems: the cut did not land where it should have."""
+    registry = set(snap["registry"])
+    problems = []
+    if STAGE_ENTRY % CUT_POINTS[point]["stage"] not in registry:
+        problems.append("the cut run left stage %d stored" % CUT_POINTS[point]["stage"])
+    files_left = [name for name in PROGRAM_FILES + GENERATION_FILES
+                  if os.path.exists(machine.unix(PROGRAM_WIN + "\\" + name))]
+    ours = [t for t in outlook_things(read_text(os.path.join(out, "outlook.txt")))
+            if t[0] == "appointment" and t[2].startswith("Orvalith:")]
+    if point == "addin":
+        if "key " + ADDIN_KEY in registry:
+            problems.append("the add-in's uninstaller, let go after the cut, removed its entry")
+        if len(ours) != 4:
+            problems.append("no calendar entry was deleted before the cut")
+    elif point == "calendar" and not 0 < len(ours) < 4:
+        problems.append("the cut fell inside the calendar step (%d of 4 entries left)" % len(ours))
+    elif point == "files" and not 0 < len(files_left) < len(PROGRAM_FILES + GENERATION_FILES):
+        problems.append("the cut fell inside the file step (%d files left)" % len(files_left))
+    elif point == "registry":
+        shortcuts = [e for e in snap["files"] if ".lnk (" in e and "Orvalith" in e]
+        if "key " + APP_PATHS_KEY in registry or files_left or len(shortcuts) != 10:
+            problems.append("the cut fell between the registry and the shortcut steps")
+    return problems
+
+
+def run_cut_short(build, out, scenario):
+    """A complete run on one machine, then on a fresh machine for each cut
+    point a run cut short there and a second run: a list of (report, what
+    was seen, problems), the complete run's first."""
+    settings = SCENARIOS[scenario]
+    if os.path.exists(out):
+        for name in os.listdir(out):
+            stop_wine(os.path.join(out, name, "machine"))
+        shutil.rmtree(out)
+    results = []
+    reference = None
+    for point in ["complete"] + settings["cut_points"]:
+        point_out = os.path.join(out, point)
+        machine, tools, run_folder = make_machine(build, point_out, scenario)
+        footprint = json.load(open(os.path.join(point_out, "footprint.json")))
+        before = snapshot(machine.prefix)
+        problems = []
+        wall = 0.0
+        if point != "complete":
+            cut = dict(settings, cut=cut_condition(point, point_out), hold_started=point == "addin")
+            say("Cutting the run short %s..." % CUT_POINTS[point]["about"])
+            journal, wall = run_once(point_out, machine, tools, run_folder, cut, 1)
+            events = read_journal(journal)
+            cut_snap = snapshot(machine.prefix)
+            shutil.copy(os.path.join(point_out, "outlook.txt"),
+                        os.path.join(point_out, "outlook-cut.txt"))
+            with open(os.path.join(point_out, "machine-cut.json"), "w") as file:
+                json.dump(cut_snap, file)
+            if not any(e["event"] == "cut" and e.get("ended") for e in events) or \
+                    any(e["event"] == "exit" for e in events):
+                problems.append("the run was not cut short " + CUT_POINTS[point]["about"])
+            if any(e["event"] == "children ended" and e["count"] != e["of"] for e in events):
+                problems.append("the programs the cut run started ended")
+            problems += cut_left(point, point_out, machine, cut_snap)
+            for name in RECORDS:
+                path = os.path.join(point_out, name)
+                if os.path.exists(path):
+                    os.rename(path, path.replace(".", "-run1.", 1))
+        journal, more = run_once(point_out, machine, tools, run_folder, settings,
+                                 1 if point == "complete" else 2)
+        after = snapshot(machine.prefix)
+        for name, data in (("before", before), ("after", after)):
+            with open(os.path.join(point_out, "machine-%s.json" % name), "w") as file:
+                json.dump(data, file)
+        report, seen = make_report(point_out, scenario, journal, before, after, footprint,
+                                   wall + more)
+        problems += rerun_problems(seen)
+        if reference is None:
+            reference = after
+        else:
+            problems += machine_differences(reference, after, "the machine after a complete run")
+        results.append((report, seen, ["%s: %s" % (point, p) for p in problems]))
+    return results
+
+
+def rerun_problems(seen):
+    """Problems of a run that should remove everything, the user answering
+    the question alone."""
+    problems = []
+    texts = [" ".join(m["texts"]) for m in seen["messages"]]
+    exits = [e["code"] for e in seen["events"] if e["event"] == "exit"]
+    checks = [(len(texts) == 1 and QUESTION in texts[0], "the question and no other message"),
+              (exits == [0], "the uninstaller ends by itself with exit code 0 (seen: %s)" % exits),
+              (len(seen["pages"]) == 1, "the questionnaire opens"),
+              ("event=100" in seen["restore"] and "event=101" in seen["restore"],
+               "a restore point is begun and ended"),
+              (seen["unexpected_fate"] == 0, "the footprint goes, the rest stays"),
+              (not seen["unexplained"], "nothing outside the footprint changes")]
+    problems = [text for ok, text in checks if not ok]
+    return problems + outlook_as_expected(seen["out"], True)
+
+
+def machine_differences(expected, actual, what):
+    """Problems: every entry of the whole machine, outside Wine's own
+    bookkeeping, in which actual differs from expected."""
+    differences = []
+    for label in ("registry", "files"):
+        a, b = set(expected[label]), set(actual[label])
+        differences += ["- " + e for e in sorted(a - b)] + ["+ " + e for e in sorted(b - a)]
+    differences = [d for d in differences
+                   if not any(d[2:].split(" ", 1)[1].startswith(n) for n in WINE_NOISE)]
+    return ["differs from %s: %s" % (what, d) for d in differences[:20]] + \
+        (["... and %d more differences" % (len(differences) - 20)] if len(differences) > 20 else [])
+
+
 # Wine's own breakdowns: under qemu a Wine process now and then gets a signal
 # that Wine cannot read, and crashes or stalls.
 def report_wine_errors(paths):
@@ -1096,6 +1258,15 @@ def report_wine_errors(paths):
             say("Wine's error lines in %s (%d):" % (path, len(lines)))
             for line in lines[:40]:
                 say("  " + line)
+
+
+def wine_error_files(out):
+    """Wine's error records of every run in out, the machines left out."""
+    found = []
+    for folder, dirs, names in os.walk(out):
+        dirs[:] = [d for d in dirs if d != "machine" and not d.startswith("pictures")]
+        found += [os.path.join(folder, n) for n in names if n.startswith("wine-errors")]
+    return sorted(found)
 
 
 def main():
@@ -1116,7 +1287,13 @@ def main():
     if options.name not in SCENARIOS:
         parser.error("scenarios: " + ", ".join(sorted(SCENARIOS)))
     problems = []
-    results = run(build, out, options.name)
+    if "cut_points" in SCENARIOS[options.name]:
+        for report, _, found in run_cut_short(build, out, options.name):
+            print(report)
+            problems += found
+        results = []
+    else:
+        results = run(build, out, options.name)
     for number, (checked_as, report, seen) in enumerate(results, 1):
         print(report)
         where = "" if number == len(results) else "run %d: " % number
@@ -1124,8 +1301,7 @@ def main():
     for problem in problems:
         print("FAILED: " + problem)
     if problems:
-        report_wine_errors(sorted(os.path.join(out, name) for name in os.listdir(out)
-                                  if name.startswith("wine-errors")))
+        report_wine_errors(wine_error_files(out))
     return 1 if problems else 0
 
 

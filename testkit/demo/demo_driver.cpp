@@ -9,9 +9,10 @@
 // Usage: demo_driver.exe RUN_FILE, or demo_driver.exe --program PATH
 //   [--arguments TEXT] [--folder DIR] [--answers A,B] [--journal FILE]
 //   [--pictures DIR] [--limit SECONDS] [--helper PATH] [--also PATH]
-//   [--hold FILE] [--read-ms N]
+//   [--hold FILE] [--read-ms N] [--cut CONDITION] [--hold-started yes]
 // (--helper starts the add-in helper and waits for its window, --also starts
-// another program first, --hold keeps a file open).
+// another program first, --hold keeps a file open, --cut ends the uninstaller
+// part-way, --hold-started holds the add-in's uninstaller until the cut).
 // The run file holds lines "name=value":
 //   program=     the uninstaller to start (full path)
 //   arguments=   its command line after the program name
@@ -24,6 +25,13 @@
 //   read_ms=     how long each window is left on screen before it is answered
 //   timeout_s=   the time limit of the whole run
 //   hold_open=   a file kept open (shared for reading only) during the run
+//   cut=         ends the uninstaller with TerminateProcess as soon as the
+//                condition holds, as a user or a restart would: "gone|FILE"
+//                (the file no longer exists) or "lines|FILE|TEXT|N" (N lines
+//                of FILE hold TEXT); the programs it started run on to their
+//                end, as they would
+//   hold_started= "yes": the add-in's stand-in uninstaller, once started,
+//                waits until the cut (through ORVALITH_FAKE_UNINSTALLER_HOLD)
 //   out=         the folder for the journal and the pictures
 //   journal=     the journal file (default out\driver-journal.jsonl)
 //   pictures=    the folder for the pictures (default out)
@@ -33,8 +41,11 @@
 // "progress" (title, rows as "label=state", state "hidden", "grey", or
 // "black" followed by the row's result), "window" (any other visible window
 // of the uninstaller: class, title), "problem" and "gave-up" (text),
-// "exit" (code), "driver done"; each with "t", seconds since the start.
+// "cut" (condition) and "children ended" (count), "exit" (code),
+// "driver done"; each with "t", seconds since the start.
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +63,10 @@ namespace {
 const char* const PROGRESS_TITLES[] = {"Orvalith Uninstall Progress", "Undoing Orvalith Setup"};
 const char* const HELPER_WINDOW = "@ORVALITHADDINHELPERCLASS@|@ORVALITHADDINHELPERTITLE@";
 const DWORD POLL_MS = 100;
+// How often a cut's condition is looked at: the steps it falls in take a
+// few milliseconds.
+const DWORD CUT_POLL_MS = 1;
+const DWORD CHILDREN_END_MS = 120000;
 const DWORD FIRST_SIGHT_SETTLE_MS = 300;
 const int MAX_PROGRESS_PICTURES = 12;
 
@@ -393,6 +408,7 @@ public:
         HoldOpen();
         if (!WaitForHelperWindow())
             return Finish(5);
+        HoldStarted();
         CHILD_PROCESS& uninstaller =
             Start(Setting("program"), Setting("arguments"), Setting("folder"), "start");
         if (!uninstaller.Started())
@@ -403,27 +419,110 @@ public:
                 return Finish(3);
             }
             Look(uninstaller);
-            Sleep(POLL_MS);
+            if (WatchForCut(uninstaller)) {
+                Cut(uninstaller);
+                return Finish(0);
+            }
         }
         journal_.Write("exit",
                        ",\"code\":" + std::to_string(static_cast<int>(uninstaller.ExitCode())));
-        // The questionnaire's browser starts as the uninstaller ends: give it
-        // the moment a person would, so that the page is recorded.
-        if (uninstaller.ExitCode() == 0)
-            WaitForPageRecord();
+        // The questionnaire's browser, started by the uninstaller as it
+        // ends, is waited for as a person waits for the page.
+        WaitForChildren(uninstaller.Id());
         return Finish(0);
     }
 
 private:
-    static void WaitForPageRecord() {
-        char record[MAX_PATH] = "";
-        DWORD length = GetEnvironmentVariableA("ORVALITH_URL_RECORD", record, sizeof record);
-        if (length == 0 || length >= sizeof record)
+    // The programs that parent started and that still run.
+    static std::vector<OWNED_HANDLE> ChildrenOf(DWORD parent) {
+        std::vector<OWNED_HANDLE> children;
+        OWNED_HANDLE snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot.Valid() && Process32First(snapshot.Get(), &entry); more;
+             more = Process32Next(snapshot.Get(), &entry)) {
+            if (entry.th32ParentProcessID == parent)
+                children.emplace_back(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        }
+        return children;
+    }
+
+    // Waits for them to end; the limit is only a guard against one that
+    // never does.
+    void WaitForChildren(DWORD parent) {
+        std::vector<OWNED_HANDLE> children = ChildrenOf(parent);
+        int ended = 0;
+        for (const OWNED_HANDLE& child : children)
+            ended +=
+                child.Valid() && WaitForSingleObject(child.Get(), CHILDREN_END_MS) == WAIT_OBJECT_0;
+        journal_.Write("children ended", ",\"count\":" + std::to_string(ended) +
+                                             ",\"of\":" + std::to_string(children.size()));
+    }
+
+    // The add-in's stand-in uninstaller waits for this event once started.
+    void HoldStarted() {
+        if (Setting("hold_started") != "yes")
             return;
-        for (int waited = 0; waited < 10000; waited += POLL_MS) {
-            if (GetFileAttributesA(record) != INVALID_FILE_ATTRIBUTES)
-                return;
+        std::string name = "OrvalithDemoHold" + std::to_string(GetCurrentProcessId());
+        hold_ = OWNED_HANDLE(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+        SetEnvironmentVariableA("ORVALITH_FAKE_UNINSTALLER_HOLD", name.c_str());
+    }
+
+    // A file's text, read without keeping its writer out.
+    static std::string SharedText(const std::string& path) {
+        OWNED_HANDLE file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::string text;
+        char buffer[4096];
+        DWORD got = 0;
+        while (file.Valid() && ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got)
+            text.append(buffer, got);
+        return text;
+    }
+
+    bool CutConditionHolds() const {
+        std::vector<std::string> parts = SplitAt(Setting("cut"), '|');
+        if (parts[0] == "gone" && parts.size() == 2)
+            return GetFileAttributesA(parts[1].c_str()) == INVALID_FILE_ATTRIBUTES;
+        if (parts[0] != "lines" || parts.size() != 4)
+            return false;
+        int count = 0;
+        for (const std::string& line : SplitLines(SharedText(parts[1])))
+            count += line.find(parts[2]) != std::string::npos;
+        return count >= atoi(parts[3].c_str());
+    }
+
+    // Waits one poll; true when the cut's condition holds, looked at every
+    // millisecond meanwhile.
+    bool WatchForCut(const CHILD_PROCESS& uninstaller) const {
+        if (Setting("cut").empty()) {
             Sleep(POLL_MS);
+            return false;
+        }
+        for (DWORD start = GetTickCount(); GetTickCount() - start < POLL_MS;) {
+            if (CutConditionHolds())
+                return true;
+            if (uninstaller.WaitForExit(CUT_POLL_MS))
+                return false;
+        }
+        return false;
+    }
+
+    // Ends the uninstaller where it is. The add-in's uninstaller, when held,
+    // is let go and runs to its end, as it would; anything else it started
+    // (Outlook, as a server whose client died) runs on until the machine's
+    // session ends, as it would until a restart.
+    void Cut(CHILD_PROCESS& uninstaller) {
+        uninstaller.Terminate();
+        journal_.Write("cut", ",\"condition\":" + JsonText(Setting("cut")) +
+                                  ",\"ended\":" + (uninstaller.HasExited() ? "true" : "false"));
+        if (hold_.Valid()) {
+            SetEvent(hold_.Get());
+            WaitForChildren(uninstaller.Id());
+        } else {
+            journal_.Write("left running",
+                           ",\"count\":" + std::to_string(ChildrenOf(uninstaller.Id()).size()));
         }
     }
 
@@ -626,19 +725,26 @@ private:
     std::set<HWND> answered_;
     std::string lastProgress_;
     OWNED_HANDLE heldFile_;
+    OWNED_HANDLE hold_;
     int pictures_ = 0;
     int progressPictures_ = 0;
 };
 
 // The settings of a command line of flags, named as in a run file.
 std::map<std::string, std::vector<std::string>> ReadFlags(int argc, char** argv) {
-    const std::pair<const char*, const char*> names[] = {
-        {"--program", "program"}, {"--arguments", "arguments"},
-        {"--folder", "folder"},   {"--answers", "answers"},
-        {"--journal", "journal"}, {"--pictures", "pictures"},
-        {"--limit", "timeout_s"}, {"--also", "background"},
-        {"--hold", "hold_open"},  {"--read-ms", "read_ms"},
-        {"--out", "out"}};
+    const std::pair<const char*, const char*> names[] = {{"--program", "program"},
+                                                         {"--arguments", "arguments"},
+                                                         {"--folder", "folder"},
+                                                         {"--answers", "answers"},
+                                                         {"--journal", "journal"},
+                                                         {"--pictures", "pictures"},
+                                                         {"--limit", "timeout_s"},
+                                                         {"--also", "background"},
+                                                         {"--hold", "hold_open"},
+                                                         {"--read-ms", "read_ms"},
+                                                         {"--out", "out"},
+                                                         {"--cut", "cut"},
+                                                         {"--hold-started", "hold_started"}};
     std::map<std::string, std::vector<std::string>> settings;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string flag = argv[i];

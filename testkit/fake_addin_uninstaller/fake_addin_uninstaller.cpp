@@ -1,11 +1,19 @@
 // A stand-in for an add-in's own uninstaller, started through its uninstall
 // entry. Like a real one it removes its entry and reports through its exit
-// code. Parameters (in any order, separated by spaces):
-//   /entry NAME  the subkey of the current user's uninstall entries to remove
-//   /exit CODE   the exit code, signed (0 when not given)
-//   /keep        leave the entry in place
+// code. Parameters (in any order, separated by spaces; a word in double
+// quotes may hold spaces):
+//   /entry NAME     the subkey of the current user's uninstall entries to remove
+//   /exit CODE      the exit code, signed (0 when not given)
+//   /keep           leave the entry in place
+//   /manifest FILE  a manifest of the add-in in the click-once store, which
+//                   the add-in runtime deletes as it uninstalls (repeatable)
+// Only a run that succeeds (exit code 0) removes anything: a cancelled or
+// failed uninstall leaves the add-in as it was.
 // When ORVALITH_FAKE_UNINSTALLER_JOURNAL names a file, one line is appended
 // to it for every start: the program's file, a tab, its parameters.
+// When ORVALITH_FAKE_UNINSTALLER_HOLD names an event, the run waits for it
+// (at most a minute) after its journal line, before it removes anything:
+// a test can then end its caller while it runs.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -32,8 +40,11 @@ std::string Parameters() {
 std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
     std::string word;
+    bool quoted = false;
     for (char ch : text + " ") {
-        if (ch == ' ' || ch == '\t') {
+        if (ch == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (ch == ' ' || ch == '\t')) {
             if (!word.empty())
                 words.push_back(word);
             word.clear();
@@ -61,16 +72,30 @@ void Journal(const std::string& parameters) {
     CloseHandle(file);
 }
 
+void WaitWhileHeld() {
+    char name[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("ORVALITH_FAKE_UNINSTALLER_HOLD", name, sizeof(name));
+    if (length == 0 || length >= sizeof(name))
+        return;
+    HANDLE hold = OpenEventA(SYNCHRONIZE, FALSE, name);
+    if (!hold)
+        return;
+    WaitForSingleObject(hold, 60000);
+    CloseHandle(hold);
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::string parameters = Parameters();
     Journal(parameters);
+    WaitWhileHeld();
 
     std::vector<std::string> words = Words(parameters);
     std::string entry;
     long exitCode = 0;
     bool keep = false;
+    std::vector<std::string> manifests;
     for (size_t i = 0; i < words.size(); ++i) {
         if (words[i] == "/entry" && i + 1 < words.size())
             entry = words[++i];
@@ -78,8 +103,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             exitCode = std::strtol(words[++i].c_str(), nullptr, 10);
         else if (words[i] == "/keep")
             keep = true;
+        else if (words[i] == "/manifest" && i + 1 < words.size())
+            manifests.push_back(words[++i]);
     }
-    if (!entry.empty() && !keep) {
+    if (exitCode != 0 || keep)
+        return static_cast<int>(exitCode);
+    for (const std::string& manifest : manifests)
+        DeleteFileA(manifest.c_str());
+    if (!entry.empty()) {
         std::string key = ENTRIES_KEY + entry;
         RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
