@@ -159,12 +159,18 @@ bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
     return false;
 }
 
-// Deletes name in folder; a failure goes into failedList and errorText when
-// report is set.
+// A file that is not there is as good as deleted: a second run, or one after
+// a run that was cut short, must not report what is already gone.
+bool IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Deletes name in folder; a file that exists and stays goes into failedList
+// and errorText when report is set.
 bool DeleteAndRecord(const STRING& folder, const STRING& name, bool report, STRING& failedList,
                      STRING& errorText) {
     DWORD error = ERROR_SUCCESS;
-    if (DeleteFileIn(folder, name, error))
+    if (DeleteFileIn(folder, name, error) || IsGone(error))
         return true;
     if (report) {
         failedList += folder.WithTrailingBackslash() + name + STR_LF;
@@ -254,8 +260,12 @@ bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolde
     };
     const STRING programFolder = usable(programFolderText);
     const STRING rootFolder = usable(rootFolderText);
-    if (programFolder.IsBlank())
-        Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
+    // Without a program folder nothing is known to be ours: nothing to remove,
+    // nothing to report.
+    if (programFolder.IsBlank()) {
+        Log.Line("RemoveProductFiles: the product's folders are unknown, so nothing is removed");
+        return true;
+    }
 
     for (const char* name : PROGRAM_FILES)
         DeleteProductFile(programFolder, name, true);
@@ -271,13 +281,10 @@ bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolde
     if (lastDeleteError.empty())
         lastDeleteError = current.LastError();
 
-    // Without a program folder nothing was ours to remove, so no folder goes.
-    if (!programFolder.IsBlank()) {
-        RemoveFolder(programFolder, STRING());
-        RemoveFolder(rootFolder, STRING());
-        STRING parent = ParentFolder(rootFolder);
-        if (IsProductFolder(parent))
-            RemoveFolder(parent, STRING());
-    }
+    RemoveFolder(programFolder, STRING());
+    RemoveFolder(rootFolder, STRING());
+    STRING parent = ParentFolder(rootFolder);
+    if (IsProductFolder(parent))
+        RemoveFolder(parent, STRING());
     return failedFileList.IsBlank();
 }
