@@ -207,6 +207,7 @@ int RunProgram(HINSTANCE instance, const char* commandLineText) {
     }
     Application.quiet = commandLine.quiet;
     SetMessagesQuiet(commandLine.quiet);
+    Log.SetFailureReporter(ReportLogFailure);
     OpenLog(commandLine);
     Log.Printf("Start-up: Orvalith Uninstall started, command line \"%s\"%s\r\n", text.c_str(),
                commandLine.quiet ? ", quiet" : "");
