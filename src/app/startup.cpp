@@ -194,6 +194,7 @@ bool AdministratorRequired() {
 }
 
 int RunProgram(HINSTANCE instance, const char* commandLineText) {
+    LoadLibrariesFromSystemFolderOnly();
     SetResourceInstance(instance);
     Application.instance = instance;
     SetMessageTitleId(IDS_APP_TITLE);
