@@ -4,6 +4,7 @@
 //   /entry NAME  the subkey of the current user's uninstall entries to remove
 //   /exit CODE   the exit code, signed (0 when not given)
 //   /keep        leave the entry in place
+//   /wait MS     wait that long first, as an uninstaller waiting for its user
 // When ORVALITH_FAKE_UNINSTALLER_JOURNAL names a file, one line is appended
 // to it for every start: the program's file, a tab, its parameters.
 #include <cstdlib>
@@ -78,6 +79,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             exitCode = std::strtol(words[++i].c_str(), nullptr, 10);
         else if (words[i] == "/keep")
             keep = true;
+        else if (words[i] == "/wait" && i + 1 < words.size())
+            Sleep(std::strtoul(words[++i].c_str(), nullptr, 10));
     }
     if (!entry.empty() && !keep) {
         std::string key = ENTRIES_KEY + entry;
