@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
 #include <tuple>
 
 #include "addins/addin_uninstall.h"
@@ -9,6 +10,7 @@
 #include "system/pause.h"
 #include "testkit/addin_fixtures.h"
 #include "testkit/scripted_presenter.h"
+#include "testkit/shell_folders.h"
 #include "testkit/version_guard.h"
 
 namespace {
@@ -108,7 +110,29 @@ TEST(ClickOnceManifestsFolder, CutsTheRandomStringIntoTwoShortFolderNames) {
     for (const char* randomString :
          {"", "ABCDEFGH1JKLMNOPQR", "..\\..\\..\\..\\..\\..\\..", "ABCDEFGH1JK\\..\\..\\NOPQR2TUV"})
         EXPECT_EQ(ClickOnceManifestsFolder("C:\\L", randomString), "") << randomString;
-    EXPECT_EQ(ClickOnceManifestsFolder("", "ABCDEFGH1JKLMNOPQR2TUV"), "");
+    // Nor does a base that is not an absolute path.
+    for (const char* base : {"", "L", "\\L", "C:L"})
+        EXPECT_EQ(ClickOnceManifestsFolder(base, "ABCDEFGH1JKLMNOPQR2TUV"), "") << base;
+}
+
+// Without LOCALAPPDATA (Windows XP) the store lies beside the shell's local
+// application-data folder before Windows 6.0, and inside it from 6.0 on.
+TEST(RemoveClickOnceManifests, WithoutLocalAppDataTheStoreIsFoundThroughTheShell) {
+    for (DWORD major : {5u, 6u}) {
+        CLICKONCE_STORE store;
+        store.AddMark("orva..vsto_1", "Orvalith Outlook Add-In.vsto");
+        TEMP_FOLDER profile;
+        const std::string local = profile.File("Local Settings\\Application Data");
+        const std::string manifests = (major < 6 ? profile.File("Local Settings") : local) +
+                                      "\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.TUV\\manifests";
+        ASSERT_EQ(SHCreateDirectoryExA(nullptr, manifests.c_str(), nullptr), ERROR_SUCCESS);
+        CreateTestFile(manifests + "\\orva..vsto_1.manifest");
+        SHELL_FOLDER_REDIRECT redirect(HKEY_CURRENT_USER, "Local AppData", local);
+        ENVIRONMENT_OVERRIDE noLocalAppData("LOCALAPPDATA", nullptr);
+        VERSION_GUARD version(major, 1);
+        RemoveClickOnceManifests(ADDIN_NAME);
+        EXPECT_FALSE(FileExists(manifests + "\\orva..vsto_1.manifest")) << major;
+    }
 }
 
 const std::string FAILED = "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" failed.";
