@@ -159,6 +159,36 @@ bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
     return false;
 }
 
+bool IsReparsePoint(const STRING& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Whether a folder on the way from baseFolder to baseFolder\relative, the
+// last included, is a reparse point (a junction, or a link to a folder
+// elsewhere): what lies there belongs to its target, not to the product, so
+// it is neither entered nor removed. An empty relative names baseFolder
+// itself.
+bool ReachedThroughReparsePoint(const STRING& baseFolder, const STRING& relative) {
+    STRING path = baseFolder.WithoutTrailingBackslash();
+    size_t from = 0;
+    do {
+        size_t end = relative.find_first_of("\\/", from);
+        if (end == STRING::npos)
+            end = relative.size();
+        if (end > from)
+            path += "\\" + relative.substr(from, end - from);
+        if ((end > from || relative.empty()) && IsReparsePoint(path)) {
+            Log.Printf("RemoveProductFiles: \"%s\" is a junction or link, so nothing in it is "
+                       "removed\r\n",
+                       path.c_str());
+            return true;
+        }
+        from = end + 1;
+    } while (from < relative.size());
+    return false;
+}
+
 // A file that is not there is as good as deleted: a second run, or one after
 // a run that was cut short, must not report what is already gone.
 bool IsGone(DWORD error) {
@@ -193,9 +223,12 @@ public:
     // Folders go only when empty, so a folder shared with another generation
     // stays until that generation's files are gone too.
     void Remove(bool keepFolders) {
-        for (const FILE_GROUP& group : generation_.files)
+        for (const FILE_GROUP& group : generation_.files) {
+            if (ReachedThroughReparsePoint(baseFolder_, group.folder))
+                continue;
             for (const char* name : *group.names)
                 DeleteFile(STRING(group.folder) + name);
+        }
         if (keepFolders)
             return;
         for (const char* folder : generation_.folders)
@@ -242,6 +275,9 @@ bool DeleteProductFile(const STRING& folder, const STRING& fileName, bool report
 bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
     // A blank base would name a folder at the root of the current drive.
     if (baseFolder.IsBlank())
+        return false;
+    // Removing a junction would take it from whatever its target holds.
+    if (ReachedThroughReparsePoint(baseFolder, relativePath.WithoutTrailingBackslash()))
         return false;
     STRING path = baseFolder.WithTrailingBackslash() + relativePath.WithoutTrailingBackslash();
     if (!RemoveDirectoryA(path.c_str()))

@@ -66,6 +66,23 @@ TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
     }
 }
 
+// A folder that is a junction or link is neither entered nor removed: the
+// product-named files at its target stay, and so does the program folder.
+TEST(ProductFiles, JunctionsAreNeitherEnteredNorRemoved) {
+    INSTALLED install("Program");
+    const std::string elsewhere = install.temp.File("Elsewhere");
+    const STRINGS there = {"Setup.exe", "Application Files\\Orvalith Outlook "
+                                        "Add-In_5_0_72_0\\Resources\\pin.gif.deploy"};
+    CreateFiles(elsewhere, there);
+    ASSERT_TRUE(DeleteFolderTree(install.program + "\\Orvalith Add-In"));
+    FOLDER_LINK link(install.program + "\\Orvalith Add-In", elsewhere);
+    ASSERT_TRUE(link.Made());
+    EXPECT_TRUE(RemoveProductFiles(install.program, install.program));
+    EXPECT_EQ(FilesLeft(elsewhere, there), there);
+    EXPECT_TRUE(Exists(install.program + "\\Orvalith Add-In"));
+    EXPECT_FALSE(Exists(install.program + "\\Add-In 2007"));
+}
+
 TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {
     {
         // A file of the user's keeps the program folder and all above it.
