@@ -154,3 +154,48 @@ public:
 private:
     char previous_[MAX_PATH] = "";
 };
+
+// A link to a folder elsewhere, made from the Unix side, for the object's
+// lifetime: Wine shows it as a junction would be shown, a folder with
+// FILE_ATTRIBUTE_REPARSE_POINT. Wine 8 makes no junction itself
+// (FSCTL_SET_REPARSE_POINT is not supported, CreateSymbolicLinkA makes
+// nothing), but it starts Unix programs.
+class FOLDER_LINK {
+public:
+    FOLDER_LINK(const std::string& link, const std::string& target) : link_(UnixName(link)) {
+        Run("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + link_ + "\"");
+        DWORD attributes = GetFileAttributesA(link.c_str());
+        made_ =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
+    ~FOLDER_LINK() { Run("Z:\\bin\\rm -f \"" + link_ + "\""); }
+    FOLDER_LINK(const FOLDER_LINK&) = delete;
+    FOLDER_LINK& operator=(const FOLDER_LINK&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    static std::string UnixName(const std::string& path) {
+        typedef char*(CDECL * UNIX_FILE_NAME)(const WCHAR*);
+        auto unixName = reinterpret_cast<UNIX_FILE_NAME>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        char* name = unixName ? unixName(wide) : nullptr;
+        std::string result = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return result;
+    }
+    static void Run(std::string command) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process;
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process))
+            return;
+        OWNED_HANDLE thread(process.hThread), owned(process.hProcess);
+        WaitForSingleObject(owned.Get(), 10000);
+    }
+
+    std::string link_;
+    bool made_ = false;
+};

@@ -83,6 +83,7 @@ TEST(LogFile, AFailingWriteIsReportedOnceWithoutLoggingAgain) {
         CreateNamedPipeA(pipeName, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr));
     ASSERT_TRUE(server.Valid());
     LOG_FILE log;
+    log.SetFailureReporter(ReportLogFailure);
     bool opened = log.Open(pipeName);
     server.Reset();
     ASSERT_TRUE(opened);

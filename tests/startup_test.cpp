@@ -26,7 +26,8 @@ TEST(CommandLine, SwitchesAreTakenOutBeforeTheRootFolder) {
         // A switch inside the quoted file name belongs to the name.
         {"/Log=\"C:\\x /Quiet\\u.log\" C:\\Orvalith", false, "C:\\x /Quiet\\u.log", false, false,
          "C:\\Orvalith"},
-        {"/Log=\"C:\\Open quote", false, "C:\\Open quote", false, false, ""},
+        // An unclosed quote would swallow the switches: the line cannot be read.
+        {"/Log=\"C:\\logs\\u.log /Quiet", true, "", true, false, ""},
         {"/Log= C:\\Orvalith", false, "", false, false, "C:\\Orvalith"},
         {"/Quiet /?", true, "", true, false, "/?"},
     };
@@ -105,6 +106,15 @@ TEST(Startup, QuietRunShowsNothingLogsEachMessageAndAnswersTheOutcome) {
         EXPECT_EQ(RunProgram(instance, "/Log=Z:\\no\\such\\folder.log /quiet"),
                   EXIT_ADMIN_REQUIRED);
     }
+    {
+        // A deployment tool's account: nothing is done; nobody's system boxes.
+        ADMIN_GUARD admin(ADMIN_LOCAL_SYSTEM);
+        SetErrorMode(0);
+        EXPECT_EQ(RunProgram(instance, "/Quiet"), EXIT_LOCAL_SYSTEM);
+        EXPECT_EQ(SetErrorMode(0),
+                  UINT(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX));
+        EXPECT_EQ(RunProgram(instance, "/Log=\"C:\\u.log /Quiet C:\\Orvalith"), EXIT_USAGE_ERROR);
+    }
     RunOnNewThread([&] {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
         EXPECT_EQ(RunProgram(instance, ("/Quiet" + named).c_str()), EXIT_COM_FAILED);
@@ -118,15 +128,22 @@ TEST(Startup, QuietRunShowsNothingLogsEachMessageAndAnswersTheOutcome) {
         {namedLog, "taken as answered OK: # Unable to initialise OLE: CoInitialize failed "
                    "(0x80010106).~Your computer may be incorrectly configured."},
         {namedLog, "exit code 5"},
+        {defaultLog, "the run is under the LocalSystem account"},
+        {defaultLog, "opens a quote after /Log= that it never closes"},
     };
     for (auto [file, part] : logged)
         EXPECT_NE(ReadWholeFile(file).find(part), std::string::npos) << part;
 
-    // "/?" shows how to start the program, even in a quiet run, and does nothing else.
+    // "/?" shows how to start the program, even in a quiet run, and does nothing else;
+    // so does an unclosed quote outside a quiet run.
     const STRING usageLog = folder.File("usage.log");
     EXPECT_EQ(RunProgram(instance, ("/Quiet /? /Log=" + usageLog).c_str()), 0);
-    ASSERT_EQ(presenter.Shown().size(), 1u);
-    EXPECT_EQ(presenter.Shown()[0].text.find("Usage: \"Orvalith Uninstall.exe\" [/Quiet]"), 0u);
-    EXPECT_EQ(presenter.Shown()[0].type, static_cast<UINT>(MB_OK | MB_ICONASTERISK));
+    EXPECT_EQ(RunProgram(instance, ("/Log=\"" + usageLog).c_str()), 0);
+    ASSERT_EQ(presenter.Shown().size(), 2u);
+    for (const SHOWN_MESSAGE& usage : presenter.Shown()) {
+        EXPECT_EQ(usage.text.find("Usage: \"Orvalith Uninstall.exe\" [/Quiet]"), 0u);
+        EXPECT_NE(usage.text.find("7 command line not readable."), std::string::npos);
+        EXPECT_EQ(usage.type, static_cast<UINT>(MB_OK | MB_ICONASTERISK));
+    }
     EXPECT_FALSE(FileExists(usageLog));
 }

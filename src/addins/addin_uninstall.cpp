@@ -1,10 +1,14 @@
 #include "addins/addin_uninstall.h"
 
+#include <cstring>
+#include <shellapi.h>
+
 #include "addins/clickonce_store.h"
 #include "foundation/log_file.h"
 #include "foundation/messages.h"
 #include "foundation/registry.h"
 #include "system/launch.h"
+#include "system/pause.h"
 
 const char* const UNINSTALL_ENTRIES_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -14,6 +18,11 @@ const int IDS_ADDIN_UNINSTALL_FAILED = 56;
 const int IDS_ADDIN_UNINSTALL_CANCELLED = 63;
 
 const char* const EXE_EXTENSION = ".exe";
+const char* const UNINSTALL_VALUE = "UninstallString";
+// The add-in runtime's installer, which uninstalls click-once add-ins, and
+// its switch for a run without windows.
+const char* const ADDIN_INSTALLER = "VSTOInstaller.exe";
+const char* const SILENT_SWITCH = "/Silent";
 
 // The subkey name of the first entry whose display name is displayName in
 // any case; empty when none.
@@ -35,52 +44,119 @@ bool IsEntryOf(HKEY root, const STRING& entryKeyPath, const STRING& displayName)
     return entries.IndexOf(entryKeyPath.substr(slash + 1)) >= 0;
 }
 
-bool StartUninstallCommand(const STRING& command, HWND owner, const STRING& displayName,
-                           const STRING& title, DWORD& exitCode) {
+// The entry's command under root; one stored as REG_EXPAND_SZ with its
+// variables expanded, as the control panel would.
+STRING ReadUninstallCommand(HKEY root, const STRING& entryKeyPath) {
+    REG_KEY key;
+    if (!key.Open(root, entryKeyPath.c_str(), REG_MODE_READ))
+        return STRING();
+    STRING command = key.ReadString(UNINSTALL_VALUE);
+    DWORD type = REG_SZ, size = 0;
+    if (command.empty() || !key.QueryValueInfo(UNINSTALL_VALUE, type, size) ||
+        type != REG_EXPAND_SZ)
+        return command;
+    char expanded[4 * MAX_PATH];
+    DWORD length = ExpandEnvironmentStringsA(command.c_str(), expanded, sizeof(expanded));
+    return length == 0 || length > sizeof(expanded) ? command : STRING(expanded);
+}
+
+bool EndsWithExe(const STRING& text) {
+    return text.Match(EXE_EXTENSION, MATCH_ENDS, true);
+}
+
+bool IsExistingFile(const STRING& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Starts the command and waits for it: a quiet run only so long, since nobody
+// may be there to answer the command's windows. A command that names no
+// program is not started, and is told as one that could not be found.
+UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
+                                        const STRING& displayName, const STRING& title,
+                                        DWORD& exitCode) {
     STRING file;
     STRING parameters;
-    SplitUninstallCommand(command, file, parameters);
-    return ShellExecuteAndWait(owner, file, parameters, exitCode, displayName.c_str(),
-                               title.c_str());
+    if (!SplitUninstallCommand(command, file, parameters)) {
+        Log.Printf("UninstallAddIn: the command \"%s\" names no program\r\n", command.c_str());
+        ShowLaunchError(displayName, command, title, SE_ERR_FNF);
+        return UNINSTALL_FAILED;
+    }
+    bool quiet = MessagesAreQuiet();
+    STRING name = file.substr(file.find_last_of("\\/") + 1);
+    if (quiet && name.Match(ADDIN_INSTALLER, MATCH_EQUALS, true) &&
+        !parameters.Match(SILENT_SWITCH, MATCH_CONTAINS, true))
+        parameters += parameters.empty() ? STRING(SILENT_SWITCH) : STRING(" ") + SILENT_SWITCH;
+    bool stillRunning = false;
+    if (!ShellExecuteAndWait(owner, file, parameters, exitCode, displayName.c_str(), title.c_str(),
+                             quiet ? QuietWaitLimit() : INFINITE, &stillRunning))
+        return UNINSTALL_FAILED;
+    if (stillRunning) {
+        Log.Printf("UninstallAddIn: \"%s\" still runs after %lu seconds; it is left alone and "
+                   "the uninstall stops\r\n",
+                   file.c_str(), static_cast<unsigned long>(QuietWaitLimit() / 1000));
+        return UNINSTALL_STILL_RUNNING;
+    }
+    return UNINSTALL_DONE_BY_USER;
 }
 
 } // namespace
 
-void SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters) {
-    // Windows quotes a program path that holds spaces.
+bool SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters) {
+    file.clear();
+    parameters.clear();
     size_t start = command.find_first_not_of(' ');
-    if (start != STRING::npos && command[start] == '"') {
+    if (start == STRING::npos)
+        return false;
+    // Windows quotes a program path that holds spaces.
+    if (command[start] == '"') {
         size_t end = command.find('"', start + 1);
         file = command.substr(start + 1, end == STRING::npos ? STRING::npos : end - start - 1);
         parameters = end == STRING::npos ? STRING() : STRING(command.substr(end + 1));
         parameters.Trim(' ');
-        return;
+        if (EndsWithExe(file))
+            return true;
+        file.clear();
+        parameters.clear();
+        return false;
     }
-    STRING before;
-    STRING after;
-    if (!command.SplitAt(EXE_EXTENSION, before, after)) {
-        before.clear();
-        after.clear();
+    // Unquoted, as Windows reads it: the first text ending in ".exe" that
+    // names an existing file, else the first text ending in ".exe" at all.
+    STRING lower = command.ToLower();
+    size_t end = STRING::npos;
+    for (size_t at = lower.find(EXE_EXTENSION, start); at != STRING::npos;
+         at = lower.find(EXE_EXTENSION, at + 1)) {
+        size_t candidateEnd = at + strlen(EXE_EXTENSION);
+        if (end == STRING::npos)
+            end = candidateEnd;
+        if (IsExistingFile(command.substr(start, candidateEnd - start))) {
+            end = candidateEnd;
+            break;
+        }
     }
-    file = before + EXE_EXTENSION;
-    parameters = after;
+    if (end == STRING::npos)
+        return false;
+    file = command.substr(start, end - start);
+    parameters = command.substr(end);
     parameters.Trim(' ');
+    return true;
 }
 
 UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      const STRING& displayName, const STRING& title,
                                      DWORD& exitCode) {
     UNINSTALL_OUTCOME done = UNINSTALL_DONE_BY_USER;
-    STRING command = ReadStringAt(HKEY_CURRENT_USER, entryKeyPath.c_str(), "UninstallString");
+    STRING command = ReadUninstallCommand(HKEY_CURRENT_USER, entryKeyPath);
     if (command.empty() && IsEntryOf(HKEY_LOCAL_MACHINE, entryKeyPath, displayName)) {
-        command = ReadStringAt(HKEY_LOCAL_MACHINE, entryKeyPath.c_str(), "UninstallString");
+        command = ReadUninstallCommand(HKEY_LOCAL_MACHINE, entryKeyPath);
         done = UNINSTALL_DONE_BY_MACHINE;
     }
     if (command.empty())
         return UNINSTALL_NO_COMMAND;
 
-    if (!StartUninstallCommand(command, owner, displayName, title, exitCode))
-        return UNINSTALL_FAILED;
+    UNINSTALL_OUTCOME started = StartUninstallCommand(command, owner, displayName, title, exitCode);
+    if (started != UNINSTALL_DONE_BY_USER)
+        return started;
     if (exitCode == UNINSTALL_CANCELLED_EXIT_CODE)
         return UNINSTALL_CANCELLED;
     if (exitCode != 0)
@@ -108,6 +184,10 @@ bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayNa
     if (outcome == UNINSTALL_CANCELLED) {
         MessageOkById(IDS_ADDIN_UNINSTALL_CANCELLED, "<addInName>", displayName);
         result = false;
+    } else if (outcome == UNINSTALL_STILL_RUNNING) {
+        // The command may still be at work: its store and its entry stay
+        // as it leaves them.
+        return false;
     } else if (outcome == UNINSTALL_FAILED) {
         RemoveClickOnceManifests(addInName);
         MessageOkById(IDS_ADDIN_UNINSTALL_FAILED, "<addInName>", displayName);

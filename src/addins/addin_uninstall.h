@@ -18,6 +18,7 @@ enum UNINSTALL_OUTCOME : int {
     UNINSTALL_CANCELLED = 2,       // exit code -500
     UNINSTALL_DONE_BY_USER = 3,    // the HKEY_CURRENT_USER command ended with 0
     UNINSTALL_DONE_BY_MACHINE = 4, // the HKEY_LOCAL_MACHINE command ended with 0
+    UNINSTALL_STILL_RUNNING = 5,   // a quiet run's wait limit passed; the command runs on
 };
 
 // True when the add-in is gone: it had no uninstall entry named displayName
@@ -34,16 +35,19 @@ bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayNa
 // Runs the "UninstallString" of the entry at entryKeyPath (taken from
 // HKEY_CURRENT_USER, or, when the user's is missing or empty, from the entry
 // of that path under HKEY_LOCAL_MACHINE if its "DisplayName" is displayName
-// too) and waits for it. exitCode, set to 1 by the caller, receives the
+// too; REG_EXPAND_SZ expanded) and waits for it; a quiet run waits at most
+// QuietWaitLimit() (pause.h). exitCode, set to 1 by the caller, receives the
 // command's exit code.
 UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      const STRING& displayName, const STRING& title,
                                      DWORD& exitCode);
 
-// Splits an uninstall command into the program's file and its parameters.
+// Splits an uninstall command into the program's file and its parameters;
+// false, with both empty, when it names no program (no ".exe").
 // A command that begins, after spaces, with a double quote names the file up
-// to the next double quote, and the parameters are the rest. Any other
-// command is split after its first ".exe" (exact case): file is the text up
-// to and with ".exe", parameters the rest. Parameters lose the spaces at
-// either end. Without ".exe" the file is ".exe" alone.
-void SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters);
+// to the next double quote, and the parameters are the rest; the file must
+// end in ".exe". Any other command is read as Windows reads an unquoted
+// command line: the file is the first text from its start to a ".exe" (any
+// letter case) that names an existing file, else the first such text at all;
+// the parameters are the rest. Parameters lose the spaces at either end.
+bool SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters);

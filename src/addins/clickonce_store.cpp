@@ -1,5 +1,6 @@
 #include "addins/clickonce_store.h"
 
+#include <shlobj.h>
 #include <windows.h>
 
 #include "foundation/registry.h"
@@ -29,6 +30,28 @@ bool IsPlainFileName(const STRING& name) {
     return !name.empty() && name != "." && name != ".." && !HasPathCharacter(name);
 }
 
+// "X:\..." or "\\server\...": a store path never depends on the current drive
+// or folder.
+bool IsAbsolute(const STRING& path) {
+    return (path.Length() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+           path.Match("\\\\", MATCH_BEGINS, false);
+}
+
+// The folder that holds the store's "Apps\2.0": LOCALAPPDATA where it is set;
+// else the local application-data folder on Windows 6.0 and later, and its
+// parent ("Local Settings") before, where Windows XP keeps the store. Empty
+// when no folder can be had.
+STRING StoreParentFolder() {
+    STRING folder = GetLocalAppDataFolder();
+    if (!folder.empty())
+        return folder;
+    folder = GetSpecialFolderPath(nullptr, CSIDL_LOCAL_APPDATA).WithoutTrailingBackslash();
+    if (WindowsVersion.Major() >= 6)
+        return folder;
+    size_t at = folder.find_last_of("\\/");
+    return at == STRING::npos || at < 3 ? STRING() : STRING(folder.substr(0, at));
+}
+
 } // namespace
 
 void FindStoreEntries(STRING_VECTOR& names, const char* keyPath, const STRING& addInName) {
@@ -41,7 +64,7 @@ void FindStoreEntries(STRING_VECTOR& names, const char* keyPath, const STRING& a
 }
 
 STRING ClickOnceManifestsFolder(const STRING& localAppData, const STRING& randomString) {
-    if (localAppData.empty() || randomString.Length() < SHORTEST_RANDOM_STRING ||
+    if (!IsAbsolute(localAppData) || randomString.Length() < SHORTEST_RANDOM_STRING ||
         HasPathCharacter(randomString) || randomString.Find(".") >= 0)
         return STRING();
     return localAppData.WithTrailingBackslash() + "Apps\\2.0\\" + randomString.substr(0, 8) + "." +
@@ -56,7 +79,7 @@ void RemoveClickOnceManifests(const STRING& addInName) {
 
     STRING randomString =
         ReadStringAt(HKEY_CURRENT_USER, CLICKONCE_STORE_KEY, "ComponentStore_RandomString");
-    STRING folder = ClickOnceManifestsFolder(GetLocalAppDataFolder(), randomString);
+    STRING folder = ClickOnceManifestsFolder(StoreParentFolder(), randomString);
     if (folder.empty())
         return;
 

@@ -17,9 +17,12 @@ void FindStoreEntries(STRING_VECTOR& names, const char* keyPath, const STRING& a
 
 // The store's manifests folder for randomString, below localAppData; empty
 // when the random string cannot name the store (fewer than 19 characters or
-// a path character in it) or localAppData is empty.
+// a path character in it) or localAppData is not an absolute path.
 STRING ClickOnceManifestsFolder(const STRING& localAppData, const STRING& randomString);
 
 // Deletes the manifest of every store item and component of the add-in.
+// The store lies below LOCALAPPDATA or, where that is not set (Windows XP),
+// below the profile's local application-data folder (its parent before
+// Windows 6.0); with neither it is not touched.
 // Silent: whatever cannot be found or deleted is passed over.
 void RemoveClickOnceManifests(const STRING& addInName);

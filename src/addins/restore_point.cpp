@@ -16,7 +16,8 @@ typedef BOOL(WINAPI* SR_SET_RESTORE_POINT_A)(PRESTOREPOINTINFOA, PSTATEMGRSTATUS
 
 // "SrClient.DLL" in the system folder; empty when that is unknown. A bare
 // name would be looked for first beside the uninstaller, in the user's
-// temporary folder, where anyone may have put a library of that name.
+// temporary folder, where anyone may have put a library of that name; its
+// own dependencies are then looked for in the system folder too.
 STRING SystemLibraryPath(const char* name) {
     char folder[MAX_PATH];
     UINT length = GetSystemDirectoryA(folder, sizeof(folder));
@@ -43,7 +44,7 @@ INT64 SetRestorePoint(DWORD eventType, DWORD restorePointType, INT64 sequence) {
     STRING path = SystemLibraryPath("SrClient.DLL");
     if (path.empty())
         return -1;
-    LOADED_LIBRARY srclient(path.c_str());
+    LOADED_LIBRARY srclient = LOADED_LIBRARY::FromPath(path.c_str());
     auto setRestorePoint = srclient.Function<SR_SET_RESTORE_POINT_A>("SRSetRestorePointA");
     if (!setRestorePoint)
         return -1;

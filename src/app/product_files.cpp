@@ -159,12 +159,48 @@ bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
     return false;
 }
 
-// Deletes name in folder; a failure goes into failedList and errorText when
-// report is set.
+bool IsReparsePoint(const STRING& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Whether a folder on the way from baseFolder to baseFolder\relative, the
+// last included, is a reparse point (a junction, or a link to a folder
+// elsewhere): what lies there belongs to its target, not to the product, so
+// it is neither entered nor removed. An empty relative names baseFolder
+// itself.
+bool ReachedThroughReparsePoint(const STRING& baseFolder, const STRING& relative) {
+    STRING path = baseFolder.WithoutTrailingBackslash();
+    size_t from = 0;
+    do {
+        size_t end = relative.find_first_of("\\/", from);
+        if (end == STRING::npos)
+            end = relative.size();
+        if (end > from)
+            path += "\\" + relative.substr(from, end - from);
+        if ((end > from || relative.empty()) && IsReparsePoint(path)) {
+            Log.Printf("RemoveProductFiles: \"%s\" is a junction or link, so nothing in it is "
+                       "removed\r\n",
+                       path.c_str());
+            return true;
+        }
+        from = end + 1;
+    } while (from < relative.size());
+    return false;
+}
+
+// A file that is not there is as good as deleted: a second run, or one after
+// a run that was cut short, must not report what is already gone.
+bool IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Deletes name in folder; a file that exists and stays goes into failedList
+// and errorText when report is set.
 bool DeleteAndRecord(const STRING& folder, const STRING& name, bool report, STRING& failedList,
                      STRING& errorText) {
     DWORD error = ERROR_SUCCESS;
-    if (DeleteFileIn(folder, name, error))
+    if (DeleteFileIn(folder, name, error) || IsGone(error))
         return true;
     if (report) {
         failedList += folder.WithTrailingBackslash() + name + STR_LF;
@@ -187,9 +223,12 @@ public:
     // Folders go only when empty, so a folder shared with another generation
     // stays until that generation's files are gone too.
     void Remove(bool keepFolders) {
-        for (const FILE_GROUP& group : generation_.files)
+        for (const FILE_GROUP& group : generation_.files) {
+            if (ReachedThroughReparsePoint(baseFolder_, group.folder))
+                continue;
             for (const char* name : *group.names)
                 DeleteFile(STRING(group.folder) + name);
+        }
         if (keepFolders)
             return;
         for (const char* folder : generation_.folders)
@@ -237,6 +276,9 @@ bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
     // A blank base would name a folder at the root of the current drive.
     if (baseFolder.IsBlank())
         return false;
+    // Removing a junction would take it from whatever its target holds.
+    if (ReachedThroughReparsePoint(baseFolder, relativePath.WithoutTrailingBackslash()))
+        return false;
     STRING path = baseFolder.WithTrailingBackslash() + relativePath.WithoutTrailingBackslash();
     if (!RemoveDirectoryA(path.c_str()))
         return false;
@@ -254,8 +296,12 @@ bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolde
     };
     const STRING programFolder = usable(programFolderText);
     const STRING rootFolder = usable(rootFolderText);
-    if (programFolder.IsBlank())
-        Log.Line("RemoveProductFiles: no program folder, so no file or folder is removed");
+    // Without a program folder nothing is known to be ours: nothing to remove,
+    // nothing to report.
+    if (programFolder.IsBlank()) {
+        Log.Line("RemoveProductFiles: the product's folders are unknown, so nothing is removed");
+        return true;
+    }
 
     for (const char* name : PROGRAM_FILES)
         DeleteProductFile(programFolder, name, true);
@@ -271,13 +317,10 @@ bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolde
     if (lastDeleteError.empty())
         lastDeleteError = current.LastError();
 
-    // Without a program folder nothing was ours to remove, so no folder goes.
-    if (!programFolder.IsBlank()) {
-        RemoveFolder(programFolder, STRING());
-        RemoveFolder(rootFolder, STRING());
-        STRING parent = ParentFolder(rootFolder);
-        if (IsProductFolder(parent))
-            RemoveFolder(parent, STRING());
-    }
+    RemoveFolder(programFolder, STRING());
+    RemoveFolder(rootFolder, STRING());
+    STRING parent = ParentFolder(rootFolder);
+    if (IsProductFolder(parent))
+        RemoveFolder(parent, STRING());
     return failedFileList.IsBlank();
 }

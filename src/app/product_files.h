@@ -25,17 +25,18 @@ const FILE_REMOVAL& RemovedByLastRun();
 // Deletes the program files and the three generations of add-in deployment
 // files, then removes, each only when empty, the add-in folders, the program
 // folder, the root folder and the root folder's parent. Answers true when
-// FailedFileList() is blank afterwards.
+// FailedFileList() is blank afterwards: a file that does not exist counts as
+// removed, so only files that exist and stay are listed.
 //
 // A folder text that is not IsProductFolder (working_folder.h) counts as
 // blank. A blank program folder would make every path a bare name at the
-// root of the current drive: then nothing is deleted and no folder is
-// removed, and every program and current add-in file is reported as not
-// deleted, each as a backslash and its name. A blank root folder removes
+// root of the current drive: then the product's folders are unknown, nothing
+// is deleted or listed and no folder is removed. A blank root folder removes
 // neither itself nor a parent, and a parent that is a root is never removed.
 bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder);
 
-// Deletes folder\fileName. When that fails and report is set, the path goes
+// Deletes folder\fileName; true when it is gone (also when it was not
+// there). When a file that exists stays and report is set, the path goes
 // into FailedFileList() and the system's error text into LastDeleteError().
 bool DeleteProductFile(const STRING& folder, const STRING& fileName, bool report);
 

@@ -10,6 +10,7 @@
 #include "foundation/loaded_library.h"
 #include "foundation/log_file.h"
 #include "foundation/messages.h"
+#include "foundation/owned_handle.h"
 #include "foundation/registry.h"
 #include "foundation/resource_strings.h"
 #include "foundation/time_format.h"
@@ -31,7 +32,10 @@ const char* const USAGE_TEXT =
     "without it logs to \"%TEMP%\\Orvalith Uninstall.log\".\n"
     "/PartialOK: undoes an unfinished installation without asking anything.\n"
     "root folder: the folder Orvalith was installed in, used when the registry names none.\n"
-    "/?: shows this message.";
+    "/?: shows this message.\n"
+    "Exit codes of a quiet run: 0 removed; 1 stopped part-way; 2 removed but for files that "
+    "could not be deleted; not started: 3 Outlook running, 4 administrator needed, 5 COM failed, "
+    "6 run as LocalSystem (run it as the user), 7 command line not readable.";
 
 namespace {
 
@@ -79,7 +83,9 @@ int FindSwitch(const STRING& text, const char* name) {
 }
 
 // Takes "/Log=FILE" out of text and answers FILE (empty when none).
-STRING TakeLogSwitch(STRING& text) {
+// unclosed is set when FILE opens a quote that never closes.
+STRING TakeLogSwitch(STRING& text, bool& unclosed) {
+    unclosed = false;
     int at = FindSwitch(text, LOG_SWITCH);
     if (at < 0)
         return STRING();
@@ -88,6 +94,7 @@ STRING TakeLogSwitch(STRING& text) {
     if (quoted)
         ++start;
     int end = text.Find(quoted ? STR_QUOTE : STR_SPACE, start);
+    unclosed = quoted && end < 0;
     if (end < 0)
         end = text.Length();
     STRING file = text.substr(start, end - start);
@@ -113,9 +120,36 @@ void OpenLog(const COMMAND_LINE& commandLine) {
         Log.Printf("Start-up: the log \"%s\" could not be opened\r\n", commandLine.logFile.c_str());
 }
 
+// A SID of the LocalSystem account, S-1-5-18.
+bool IsLocalSystem(PSID sid) {
+    SID localSystem = {SID_REVISION, 1, SECURITY_NT_AUTHORITY, {SECURITY_LOCAL_SYSTEM_RID}};
+    return EqualSid(sid, &localSystem) != FALSE;
+}
+
+// Whether the process runs as LocalSystem.
+bool RunsAsLocalSystem() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    OWNED_HANDLE owned(token);
+    // TOKEN_USER and the SID after it; DWORDs keep the SID aligned.
+    DWORD buffer[64];
+    DWORD size = 0;
+    if (!GetTokenInformation(owned.Get(), TokenUser, buffer, sizeof(buffer), &size))
+        return false;
+    return IsLocalSystem(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+}
+
 // The start-up checks and the uninstall; answers the outcome as a quiet
 // run's exit code (a run the user declined has none).
 EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine) {
+    // A deployment tool's run as LocalSystem would find none of the user's
+    // folders and start Outlook for an account without a mail profile.
+    if (commandLine.quiet && adminQuery() == ADMIN_LOCAL_SYSTEM) {
+        Log.Line("Start-up: not started: the run is under the LocalSystem account, while the "
+                 "product's data belongs to a user; run the uninstall as that user");
+        return EXIT_LOCAL_SYSTEM;
+    }
     if (AdministratorRequired()) {
         Log.Line("Start-up: all-users install and the user is no administrator");
         MessageOkById(IDS_ADMIN_REQUIRED);
@@ -162,7 +196,13 @@ COMMAND_LINE ParseCommandLine(const STRING& commandLine) {
     COMMAND_LINE parsed;
     STRING rest = commandLine;
     // The log's file name may hold anything, even a switch: it goes first.
-    parsed.logFile = TakeLogSwitch(rest);
+    parsed.logFile = TakeLogSwitch(rest, parsed.usageError);
+    if (parsed.usageError) {
+        parsed.usage = true;
+        parsed.quiet = FindSwitch(commandLine, QUIET_SWITCH) >= 0;
+        parsed.logFile.clear();
+        return parsed;
+    }
     int quiet = FindSwitch(rest, QUIET_SWITCH);
     parsed.quiet = quiet >= 0;
     if (parsed.quiet)
@@ -176,6 +216,8 @@ COMMAND_LINE ParseCommandLine(const STRING& commandLine) {
 }
 
 ADMIN_ANSWER QueryAdministrator() {
+    if (RunsAsLocalSystem())
+        return ADMIN_LOCAL_SYSTEM;
     typedef BOOL(WINAPI * IS_USER_AN_ADMIN)();
     LOADED_LIBRARY shell32("shell32.dll");
     auto isUserAnAdmin = shell32.Function<IS_USER_AN_ADMIN>("IsUserAnAdmin");
@@ -194,6 +236,7 @@ bool AdministratorRequired() {
 }
 
 int RunProgram(HINSTANCE instance, const char* commandLineText) {
+    LoadLibrariesFromSystemFolderOnly();
     SetResourceInstance(instance);
     Application.instance = instance;
     SetMessageTitleId(IDS_APP_TITLE);
@@ -201,6 +244,19 @@ int RunProgram(HINSTANCE instance, const char* commandLineText) {
 
     STRING text = commandLineText ? commandLineText : "";
     COMMAND_LINE commandLine = ParseCommandLine(text);
+    // Nobody is there to answer a system box about a missing disk or a crash.
+    if (commandLine.quiet)
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    Log.SetFailureReporter(ReportLogFailure);
+    if (commandLine.usageError && commandLine.quiet) {
+        OpenLog(commandLine);
+        Log.Printf("Start-up: not started: the command line \"%s\" opens a quote after /Log= "
+                   "that it never closes\r\n",
+                   text.c_str());
+        Log.Printf("Start-up: exit code %d\r\n", EXIT_USAGE_ERROR);
+        Log.Close();
+        return EXIT_USAGE_ERROR;
+    }
     if (commandLine.usage) {
         ShowMessage(USAGE_TEXT, MB_OK);
         return 0;

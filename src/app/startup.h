@@ -19,7 +19,11 @@ extern const char* const USAGE_TEXT;
 // double quote, at the next one), then "/Quiet"; each only its first copy,
 // in any letter case. "/PartialOK" follows its own rules in what is left.
 struct COMMAND_LINE {
-    bool usage = false;   // "/?" anywhere: show how to start the program, nothing else
+    bool usage = false; // "/?" anywhere: show how to start the program, nothing else
+    // "/Log=" with an opening quote that is never closed: the rest would be
+    // read as the file's name, switches and all. Nothing is done (usage is
+    // set too); quiet tells whether "/Quiet" stands anywhere.
+    bool usageError = false;
     bool quiet = false;   // "/Quiet": no window, no question, the outcome in the exit code
     STRING logFile;       // "/Log=FILE": where the log goes
     bool partial = false; // "/PartialOK" anywhere, in any letter case
@@ -36,6 +40,8 @@ enum EXIT_CODE {
     EXIT_OUTLOOK_RUNNING = 3, // not started (message 16)
     EXIT_ADMIN_REQUIRED = 4,  // not started (message 43)
     EXIT_COM_FAILED = 5,      // not started (message 10)
+    EXIT_LOCAL_SYSTEM = 6,    // not started: the LocalSystem account holds no user's data
+    EXIT_USAGE_ERROR = 7,     // not started: the command line cannot be read
 };
 
 // The log of a quiet run that names none, in the user's temporary folder.
@@ -45,12 +51,14 @@ enum ADMIN_ANSWER {
     ADMIN_UNDETERMINED = 0, // shell32 or IsUserAnAdmin missing
     ADMIN_YES = 1,
     ADMIN_NO = 2,
+    ADMIN_LOCAL_SYSTEM = 3, // the LocalSystem account, as deployment tools run programs
 };
 
-// Asks shell32's IsUserAnAdmin, looked up at run time.
+// LocalSystem when the process token's user is S-1-5-18; otherwise asks
+// shell32's IsUserAnAdmin, looked up at run time.
 ADMIN_ANSWER QueryAdministrator();
 
-// Test seam: Wine always answers "administrator".
+// Test seam: Wine always answers "administrator", never LocalSystem.
 typedef ADMIN_ANSWER (*ADMIN_QUERY)();
 void SetAdminQueryForTesting(ADMIN_QUERY query); // nullptr restores the real one
 

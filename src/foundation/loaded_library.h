@@ -8,6 +8,9 @@ class LOADED_LIBRARY {
 public:
     // Loads the library by name; no library when it cannot be loaded.
     explicit LOADED_LIBRARY(const char* name);
+    // Loads the library at the full path path, its own dependencies looked
+    // for first in its folder (LOAD_WITH_ALTERED_SEARCH_PATH).
+    static LOADED_LIBRARY FromPath(const char* path);
     // The library only when the process has loaded it already (the
     // version that is loaded is the one wanted); it is held until
     // destruction either way.
@@ -30,3 +33,10 @@ private:
     explicit LOADED_LIBRARY(HMODULE module) : module_(module) {}
     HMODULE module_;
 };
+
+// Libraries loaded later by bare name, the system's own included, come from
+// the system folder only: the program runs from a temporary folder where
+// anyone may have put a library of a system name. Where the system lacks
+// SetDefaultDllDirectories (Windows XP), the current folder at least leaves
+// the search.
+void LoadLibrariesFromSystemFolderOnly();

@@ -3,8 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "foundation/messages.h"
-
 LOG_FILE Log;
 
 namespace {
@@ -87,10 +85,10 @@ void LOG_FILE::Write(const char* text) {
 }
 
 void LOG_FILE::ReportWriteFailure(const char* text) {
-    // Once per opening, and through the plain message, which writes no log
-    // line: a failing log must not report itself without end.
-    if (failureReported_)
+    // Once per opening: the report may write to this log again, and a failing
+    // log must not report itself without end.
+    if (failureReported_ || !reporter_)
         return;
     failureReported_ = true;
-    ShowMessage(text, MB_OK);
+    reporter_(text);
 }

@@ -8,6 +8,10 @@
 
 class LOG_FILE {
 public:
+    // Tells the user that a write failed. The log knows nobody who shows
+    // messages: whoever does hands it one.
+    typedef void (*FAILURE_REPORTER)(const char* text);
+
     // Size of the formatting buffer; longer lines are cut.
     static const int FORMAT_BUFFER_SIZE = 20000;
 
@@ -24,6 +28,9 @@ public:
     bool IsOpen() const { return open_; }
     const STRING& FileName() const { return fileName_; }
 
+    // Without a reporter a failed write goes untold.
+    void SetFailureReporter(FAILURE_REPORTER reporter) { reporter_ = reporter; }
+
     void Printf(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
     void Line(const char* text);
     void Write(const char* text);
@@ -36,6 +43,7 @@ private:
     HANDLE lock_ = nullptr;
     STRING fileName_;
     bool failureReported_ = false;
+    FAILURE_REPORTER reporter_ = nullptr;
 };
 
 // The process-wide log.

@@ -194,6 +194,10 @@ int PresentMessage(const STRING& text, UINT type) {
 
 } // namespace
 
+void ReportLogFailure(const char* text) {
+    ShowMessage(text, MB_OK);
+}
+
 int ShowMessage(const STRING& text, UINT type) {
     if (quietMessages) {
         int answer = QuietAnswer(type);

@@ -27,6 +27,10 @@ void SetMessagePresenter(MESSAGE_PRESENTER* presenter);
 // logged.
 int ShowMessage(const STRING& text, UINT type);
 
+// Shows text with an OK button: the log's report of a failed write
+// (LOG_FILE::SetFailureReporter).
+void ReportLogFailure(const char* text);
+
 // While set, nobody is there to answer: nothing is shown, and each message
 // is only logged with the answer taken for it, Yes where the buttons offer
 // it, otherwise OK (Cancel for a type with neither).

@@ -38,7 +38,10 @@ int LaunchErrorMessageId(LONG code) {
 } // namespace
 
 bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameters, DWORD& exitCode,
-                         const char* appName, const char* targetName) {
+                         const char* appName, const char* targetName, DWORD waitLimitMs,
+                         bool* stillRunning) {
+    if (stillRunning)
+        *stillRunning = false;
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof(info));
     info.cbSize = sizeof(info);
@@ -66,7 +69,11 @@ bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameter
 
     OWNED_HANDLE process(info.hProcess);
     if (process.Valid()) {
-        WaitForSingleObject(process.Get(), INFINITE);
+        if (WaitForSingleObject(process.Get(), waitLimitMs) == WAIT_TIMEOUT) {
+            if (stillRunning)
+                *stillRunning = true;
+            return true;
+        }
         DWORD code = 0;
         if (GetExitCodeProcess(process.Get(), &code))
             exitCode = code;

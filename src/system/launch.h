@@ -5,14 +5,16 @@
 
 #include "foundation/strings.h"
 
-// Opens file with parameters through the shell ("open" verb) and waits
-// without a time-out until the program has ended; exitCode receives its exit
+// Opens file with parameters through the shell ("open" verb) and waits at
+// most waitLimitMs until the program has ended; exitCode receives its exit
 // code (it keeps the caller's value when the shell hands back no process).
 // True when the shell started the program. When it could not, and both
 // appName and targetName are given, the user is told why; exitCode is not
-// written.
+// written. A program still running at the limit is left alone: exitCode is
+// not written and stillRunning, when given, is set.
 bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameters, DWORD& exitCode,
-                         const char* appName = nullptr, const char* targetName = nullptr);
+                         const char* appName = nullptr, const char* targetName = nullptr,
+                         DWORD waitLimitMs = INFINITE, bool* stillRunning = nullptr);
 
 // Shows the warning for a failed start with the shell's failure code; codes
 // above 32 show nothing.

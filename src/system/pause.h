@@ -10,3 +10,9 @@ void Pause(DWORD milliseconds);
 // to PausedMilliseconds, so tests run fast and can see every wait.
 void SetPausesSkippedForTesting(bool skipped);
 DWORD PausedMilliseconds();
+
+// The longest a quiet run waits for another program to end: 10 minutes.
+DWORD QuietWaitLimit();
+// Test seam: a shorter limit, so that a test need not wait 10 minutes; 0
+// restores the real one.
+void SetQuietWaitLimitForTesting(DWORD milliseconds);

@@ -7,6 +7,7 @@
 //   /keep           leave the entry in place
 //   /manifest FILE  a manifest of the add-in in the click-once store, which
 //                   the add-in runtime deletes as it uninstalls (repeatable)
+//   /wait MS        wait that long first, as an uninstaller waiting for its user
 // Only a run that succeeds (exit code 0) removes anything: a cancelled or
 // failed uninstall leaves the add-in as it was.
 // When ORVALITH_FAKE_UNINSTALLER_JOURNAL names a file, one line is appended
@@ -105,6 +106,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             keep = true;
         else if (words[i] == "/manifest" && i + 1 < words.size())
             manifests.push_back(words[++i]);
+        else if (words[i] == "/wait" && i + 1 < words.size())
+            Sleep(std::strtoul(words[++i].c_str(), nullptr, 10));
     }
     if (exitCode != 0 || keep)
         return static_cast<int>(exitCode);

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
 #include <tuple>
 
 #include "addins/addin_uninstall.h"
 #include "addins/clickonce_store.h"
+#include "foundation/messages.h"
 #include "system/launch.h"
+#include "system/pause.h"
 #include "testkit/addin_fixtures.h"
 #include "testkit/scripted_presenter.h"
+#include "testkit/shell_folders.h"
 #include "testkit/version_guard.h"
 
 namespace {
@@ -106,7 +110,29 @@ TEST(ClickOnceManifestsFolder, CutsTheRandomStringIntoTwoShortFolderNames) {
     for (const char* randomString :
          {"", "ABCDEFGH1JKLMNOPQR", "..\\..\\..\\..\\..\\..\\..", "ABCDEFGH1JK\\..\\..\\NOPQR2TUV"})
         EXPECT_EQ(ClickOnceManifestsFolder("C:\\L", randomString), "") << randomString;
-    EXPECT_EQ(ClickOnceManifestsFolder("", "ABCDEFGH1JKLMNOPQR2TUV"), "");
+    // Nor does a base that is not an absolute path.
+    for (const char* base : {"", "L", "\\L", "C:L"})
+        EXPECT_EQ(ClickOnceManifestsFolder(base, "ABCDEFGH1JKLMNOPQR2TUV"), "") << base;
+}
+
+// Without LOCALAPPDATA (Windows XP) the store lies beside the shell's local
+// application-data folder before Windows 6.0, and inside it from 6.0 on.
+TEST(RemoveClickOnceManifests, WithoutLocalAppDataTheStoreIsFoundThroughTheShell) {
+    for (DWORD major : {5u, 6u}) {
+        CLICKONCE_STORE store;
+        store.AddMark("orva..vsto_1", "Orvalith Outlook Add-In.vsto");
+        TEMP_FOLDER profile;
+        const std::string local = profile.File("Local Settings\\Application Data");
+        const std::string manifests = (major < 6 ? profile.File("Local Settings") : local) +
+                                      "\\Apps\\2.0\\ABCDEFGH.1JK\\LMNOPQR2.TUV\\manifests";
+        ASSERT_EQ(SHCreateDirectoryExA(nullptr, manifests.c_str(), nullptr), ERROR_SUCCESS);
+        CreateTestFile(manifests + "\\orva..vsto_1.manifest");
+        SHELL_FOLDER_REDIRECT redirect(HKEY_CURRENT_USER, "Local AppData", local);
+        ENVIRONMENT_OVERRIDE noLocalAppData("LOCALAPPDATA", nullptr);
+        VERSION_GUARD version(major, 1);
+        RemoveClickOnceManifests(ADDIN_NAME);
+        EXPECT_FALSE(FileExists(manifests + "\\orva..vsto_1.manifest")) << major;
+    }
 }
 
 const std::string FAILED = "Uninstall of Add-In \"Orvalith v5 Outlook Add-In\" failed.";
@@ -155,7 +181,8 @@ TEST(AddInUninstall, TheMachineCommandIsUsedWhenTheUsersIsEmptyAndTheEntryIsTheA
 }
 
 // A cancel leaves the store alone; a failure, or a command that cannot start
-// (explained first), cleans the store before the failure is told.
+// or names no program (explained first), cleans the store before the
+// failure is told.
 TEST(AddInUninstall, ACancelOrAFailureIsTold) {
     FOREIGN_DIALOG_CLOSER closer;
     TEMP_FOLDER folder;
@@ -170,6 +197,10 @@ TEST(AddInUninstall, ACancelOrAFailureIsTold) {
         {missing + " /Uninstall x",
          false,
          {{"Orvalith Uninstall can't find " + missing + ".", MB_ICONEXCLAMATION},
+          {FAILED, MB_ICONHAND}}},
+        {"rundll32 remover.dll,Remove",
+         false,
+         {{"Orvalith Uninstall can't find rundll32 remover.dll,Remove.", MB_ICONEXCLAMATION},
           {FAILED, MB_ICONHAND}}},
     };
     for (const auto& [command, storeKept, told] : cases) {
@@ -214,24 +245,63 @@ TEST(AddInUninstall, AnEntryThatRemainsFailsUntold) {
     EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
 }
 
-TEST(SplitUninstallCommand, TakesAQuotedFileWholeAndSplitsOthersAfterTheFirstExe) {
-    const std::tuple<const char*, const char*, const char*> cases[] = {
+// Unquoted, a command is read as Windows reads it: up to the first ".exe",
+// in any case, that names an existing file, else up to the first at all.
+TEST(SplitUninstallCommand, TakesAQuotedFileWholeAndOthersUpToAnExeAsWindowsDoes) {
+    TEMP_FOLDER temp;
+    const std::string dotted = temp.File("a.exe.d");
+    ASSERT_TRUE(CreateDirectoryA(dotted.c_str(), nullptr));
+    CreateTestFile(dotted + "\\u.exe");
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"C:\\Tools\\Remover.exe /Uninstall x", "C:\\Tools\\Remover.exe", "/Uninstall x"},
         {"  \"C:\\My Tools\\a.exe.exe\"/q  ", "C:\\My Tools\\a.exe.exe", "/q"},
         {"\"C:\\My Tools\\Remover.exe", "C:\\My Tools\\Remover.exe", ""},
         {"C:\\My \"Tools\"\\Remover.exe /q", "C:\\My \"Tools\"\\Remover.exe", "/q"},
-        {"C:\\Tools\\Remover.exe", "C:\\Tools\\Remover.exe", ""},
         {"C:\\a.exe\\b.exe  -q  ", "C:\\a.exe", "\\b.exe  -q"},
-        {"C:\\Tools\\Remover.EXE /q", ".exe", ""},
-        {"rundll32 remover.dll,Remove", ".exe", ""},
+        {dotted + "\\u.exe /x", dotted + "\\u.exe", "/x"},
+        {" C:\\Tools\\UNINST.EXE /q", "C:\\Tools\\UNINST.EXE", "/q"},
+        {"rundll32 remover.dll,Remove", "", ""},
+        {"\"C:\\Tools\\remove.cmd\" /q", "", ""},
     };
     for (auto [command, file, parameters] : cases) {
         STRING splitFile = "old", splitParameters = "old";
-        SplitUninstallCommand(command, splitFile, splitParameters);
+        EXPECT_EQ(SplitUninstallCommand(command, splitFile, splitParameters), !file.empty());
         EXPECT_EQ(std::make_pair(splitFile, splitParameters),
                   std::make_pair(STRING(file), STRING(parameters)))
             << command;
     }
+}
+
+// A quiet run adds the runtime installer's "/Silent" (its name in any case),
+// expands a REG_EXPAND_SZ command, and leaves a command that still runs at
+// its limit alone: the add-in is not gone, nothing is said, the store stays.
+TEST(AddInUninstall, AQuietRunSilencesTheInstallerAndWaitsOnlySoLong) {
+    TEMP_FOLDER tools;
+    const std::string installer = tools.File("vstoinstaller.EXE");
+    ASSERT_TRUE(CopyFileA(FakeUninstallerPath().c_str(), installer.c_str(), TRUE));
+    ENVIRONMENT_OVERRIDE folder("ORVALITH_TEST_TOOLS", tools.Path());
+    SetMessagesQuiet(true);
+    SetQuietWaitLimitForTesting(500);
+    const char* const mores[] = {"", "/SILENT", "/wait 4000"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string more = mores[i], parameters = (i ? " " : "") + more;
+        SCOPED_TRACE(more);
+        DEPLOYED_ADDIN addIn;
+        UNINSTALL_ENTRY entry("OrvalithTest.Quiet" + std::to_string(i), ADDIN_DISPLAY_NAME);
+        const std::string command =
+            "%ORVALITH_TEST_TOOLS%\\vstoinstaller.EXE /entry " + entry.Name() + parameters;
+        SetRegValue(HKEY_CURRENT_USER, entry.Path(), "UninstallString", REG_EXPAND_SZ,
+                    command.c_str(), static_cast<DWORD>(command.size() + 1));
+        EXPECT_EQ(addIn.Uninstall(), i < 2);
+        EXPECT_EQ(addIn.journal.Starts(),
+                  std::vector<std::string>{installer + "\t/entry " + entry.Name() + parameters +
+                                           (i == 1 ? "" : " /Silent")});
+        EXPECT_EQ(entry.Present(), i == 2);
+        EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
+    }
+    EXPECT_TRUE(PollUntil([&] { return DeleteFileA(installer.c_str()) != FALSE; }, 10000));
+    SetQuietWaitLimitForTesting(0);
+    SetMessagesQuiet(false);
 }
 
 } // namespace

@@ -17,25 +17,21 @@ namespace {
 
 using STRINGS = std::vector<std::string>;
 
-// A missing folder, written with or without its final backslash, or one too
-// long for any path: every program and current add-in file is listed, one
-// line each in order; the older generations never.
-TEST(ProductFiles, MissingProgramFolderListsEveryProgramAndCurrentAddInFile) {
-    TEMP_FOLDER temp;
-    MakeFile(temp.File("keep.txt")); // else the root's parent would go
-    const std::string gone = temp.File("Gone"), tooLong = temp.File(std::string(300, 'x'));
-    for (const std::string& program : {gone, gone + "\\", tooLong}) {
-        EXPECT_FALSE(RemoveProductFiles(program, program));
-        EXPECT_EQ(FailedFileList(),
-                  Listed(program == tooLong ? tooLong : gone, CurrentProductFiles()));
-        EXPECT_FALSE(LastDeleteError().empty());
-        if (program != tooLong) {
-            EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
-        }
+// A second run, or one after a run cut short: what is already gone counts
+// as removed, whether some files went before or the whole program folder,
+// however written.
+TEST(ProductFiles, WhatIsAlreadyGoneCountsAsRemoved) {
+    INSTALLED install("Program");
+    for (const char* file : {"\\Orvalith.chm", "\\Orvalith Add-In\\Setup.exe"})
+        ASSERT_TRUE(DeleteFileA((install.program + file).c_str()));
+    for (const std::string& program : {install.program, install.program, install.program + "\\"}) {
+        EXPECT_TRUE(RemoveProductFiles(program, program));
+        EXPECT_EQ(FailedFileList(), "");
+        EXPECT_EQ(LastDeleteError(), "");
     }
-    // Alone, a file is recorded only when reported.
-    EXPECT_FALSE(DeleteProductFile(gone, "Orvalith.exe", false));
-    EXPECT_EQ(FailedFileList(), Listed(tooLong, CurrentProductFiles()));
+    EXPECT_FALSE(Exists(install.program));
+    EXPECT_TRUE(DeleteProductFile(install.program, "Orvalith.exe", true));
+    EXPECT_EQ(FailedFileList(), "");
 }
 
 // A program file held open without sharing deletion and a current add-in
@@ -70,6 +66,23 @@ TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
     }
 }
 
+// A folder that is a junction or link is neither entered nor removed: the
+// product-named files at its target stay, and so does the program folder.
+TEST(ProductFiles, JunctionsAreNeitherEnteredNorRemoved) {
+    INSTALLED install("Program");
+    const std::string elsewhere = install.temp.File("Elsewhere");
+    const STRINGS there = {"Setup.exe", "Application Files\\Orvalith Outlook "
+                                        "Add-In_5_0_72_0\\Resources\\pin.gif.deploy"};
+    CreateFiles(elsewhere, there);
+    ASSERT_TRUE(DeleteFolderTree(install.program + "\\Orvalith Add-In"));
+    FOLDER_LINK link(install.program + "\\Orvalith Add-In", elsewhere);
+    ASSERT_TRUE(link.Made());
+    EXPECT_TRUE(RemoveProductFiles(install.program, install.program));
+    EXPECT_EQ(FilesLeft(elsewhere, there), there);
+    EXPECT_TRUE(Exists(install.program + "\\Orvalith Add-In"));
+    EXPECT_FALSE(Exists(install.program + "\\Add-In 2007"));
+}
+
 TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {
     {
         // A file of the user's keeps the program folder and all above it.
@@ -101,7 +114,9 @@ TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten)
     for (const char* ending : {"", "\\", "/"}) {
         SCOPED_TRACE(ending);
         INSTALLED install("Parent\\Root\\Program");
-        EXPECT_FALSE(RemoveProductFiles(install.temp.File("Gone"), install.temp.File("Gone")));
+        SetFileAttributesA((install.program + "\\Orvalith.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_FALSE(RemoveProductFiles(install.program, install.program));
+        SetFileAttributesA((install.program + "\\Orvalith.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_TRUE(
             RemoveProductFiles(install.temp.File("Parent\\Root") + ending, install.program));
         EXPECT_EQ(FailedFileList(), "");
@@ -128,7 +143,7 @@ TEST(ProductFiles, CompleteInstallGoesWithTheRootsParentHoweverTheRootIsWritten)
 
 // A blank folder, or a text that names no folder below a root, as the
 // program and the root folder.
-TEST(ProductFiles, BlankProgramFolderDeletesNothing) {
+TEST(ProductFiles, BlankProgramFolderDeletesAndReportsNothing) {
     // Bare names would land at the root of the current folder's drive, and
     // relative ones in the current folder.
     TEMP_FOLDER temp;
@@ -147,11 +162,9 @@ TEST(ProductFiles, BlankProgramFolderDeletesNothing) {
 
     for (const std::string blank : {"", "   ", ".", "C:", "C:\\", "\\", "C:\\Orvalith\\.."}) {
         SCOPED_TRACE(testing::Message() << '"' << blank << '"');
-        EXPECT_FALSE(RemoveProductFiles(blank, blank));
-        // Listed as the paths would be built from a blank text.
-        EXPECT_EQ(FailedFileList(),
-                  Listed(blank == "   " ? blank : std::string(), CurrentProductFiles()));
-        EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
+        // The product's folders are unknown: nothing to remove, nothing to tell.
+        EXPECT_TRUE(RemoveProductFiles(blank, blank));
+        EXPECT_EQ(FailedFileList(), "");
         EXPECT_EQ(decoys.Missing(), STRINGS());
     }
 }

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "app/working_folder.h"
+#include "foundation/loaded_library.h"
 #include "testkit/temp_folder.h"
 #include "testkit/ui_driver.h"
 #include "testkit/uninstall_run.h"
@@ -67,6 +68,13 @@ TEST(RestorePoint, NothingMoreIsCalledAfterAFailedBeginOrWithoutTheLibrary) {
             EXPECT_NE(std::string::npos, calls[0].find(" answer=0 ")) << calls[0];
         }
     }
+    // Nor by a bare name, once libraries come from the system folder only.
+    LoadLibrariesFromSystemFolderOnly();
+    LOADED_LIBRARY bare("SrClient.DLL");
+    char path[MAX_PATH] = "";
+    if (bare.IsLoaded())
+        GetModuleFileNameA(GetModuleHandleA("SrClient.DLL"), path, sizeof(path));
+    EXPECT_NE(0, lstrcmpiA(path, (ThisProgramFolder() + "\\SrClient.DLL").c_str())) << path;
 }
 
 TEST(WorkingFolder, FolderHoldsItselfAndWhatIsInsideOnly) {
