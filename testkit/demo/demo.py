@@ -983,13 +983,8 @@ def check(scenario, seen):
     elif scenario == "windows_vista":
         expect(question and question["texts"] == [QUESTION], "the question is message 9 alone")
     elif scenario == "second_run":
-<<<<<<< HEAD
         # Nothing is left: what is gone counts as removed, so the run asks,
         # tells nothing more, ends and leaves the machine as it found it.
-=======
-        # Nothing is left and the program folder is unknown: nothing is
-        # reported as not deleted, and the run ends.
->>>>>>> wt22a
         expect(len(texts) == 1 and QUESTION in texts[0], "the question and no other message")
         expect(len(seen["pages"]) == 1, "the run ends and the questionnaire opens")
         problems += machine_differences(
