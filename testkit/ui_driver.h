@@ -84,6 +84,7 @@ public:
     bool Started() const { return process_.Valid(); }
     DWORD Id() const { return id_; }
     HANDLE Handle() const { return process_.Get(); }
+    HANDLE MainThread() const { return thread_.Get(); }
     bool HasExited() const;
     // True when the process ended within timeoutMs.
     bool WaitForExit(DWORD timeoutMs) const;

@@ -588,6 +588,7 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     if settings.get("cut"):
         driver += ["--cut", settings["cut"], "--hold-started",
                    "yes" if settings.get("hold_started") else "no"]
+        driver += ["--arm", settings["arm"]] if settings["arm"] else []
     say("Running \"Orvalith Uninstall.exe\" %s on the machine, answering %s (about a minute)..."
         % (arguments or "(no arguments)", settings.get("answers") or "nothing"))
     started = time.time()
@@ -1138,9 +1139,9 @@ ADDIN_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninst
 APP_PATHS_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\App Paths" \
     r"\Orvalith.exe"
 STAGE_ENTRY = 'value HKEY_CURRENT_USER\\Software\\Brindlecove\\Orvalith\\1.0 : "uStage"=dword:%08x'
-# The first file the step deletes: the step's 68 files and 17 folders take a
-# few milliseconds, about what the driver takes to notice and end the run.
-CUT_FILE = "Orvalith.chm"
+# The last of the current add-in's files: 35 of the step's 68 files.
+CUT_FILE = r"Orvalith Add-In\Application Files\Orvalith Outlook Add-In_5_0_72_0\Resources" \
+    r"\OpenTaskFolder.png.deploy"
 CUT_POINTS = {
     "addin": dict(about="during the add-in's uninstall", stage=3),
     "calendar": dict(about="halfway through the calendar entries", stage=16),
@@ -1150,16 +1151,22 @@ CUT_POINTS = {
 
 
 def cut_condition(point, out):
-    """The driver's condition for the cut (demo_driver.cpp, --cut). In the
-    calendar step it is the call that follows the third of the four
-    deletions: the fake Outlook has then saved its data, and 24 calls come
-    before the fourth deletion saves it again (a cut while it writes would
-    lose it, which a real Outlook, in a process of its own, does not)."""
+    """The driver's conditions for the cut (demo_driver.cpp, --arm and
+    --cut). Once armed, the uninstaller runs in slices and the cut falls
+    within a few calls of its condition. In the calendar step that is the
+    call after the third of the four deletions, in the second of three
+    calendar folders: the fake Outlook has then saved its data, and 24
+    calls come before the fourth deletion saves it again (a cut while it
+    writes would lose it, which a real Outlook, a process of its own, does
+    not)."""
     record = lambda name: unix_to_z(os.path.join(out, name))
-    return {"addin": "lines|%s|fake_addin_uninstaller|1" % record("addin.journal"),
-            "calendar": "lines|%s|(Calendar).Folders|1" % record("outlook.journal"),
-            "files": "gone|%s\\%s" % (PROGRAM_WIN, CUT_FILE),
-            "registry": "lines|%s|registry keys and|1" % record("uninstall.log")}[point]
+    log = "lines|%s|%%s|1" % record("uninstall.log")
+    return {"addin": ("", "lines|%s|fake_addin_uninstaller|1" % record("addin.journal")),
+            "calendar": (log % "Step ended: Uninstalling Orvalith Add-In",
+                         "lines|%s|(Calendar).Folders|1" % record("outlook.journal")),
+            "files": (log % "Step started: Removing program files",
+                      "gone|%s\\%s" % (PROGRAM_WIN, CUT_FILE)),
+            "registry": ("", log % "registry keys and")}[point]
 
 
 def cut_left(point, out, machine, snap):
@@ -1207,7 +1214,8 @@ def run_cut_short(build, out, scenario):
         problems = []
         wall = 0.0
         if point != "complete":
-            cut = dict(settings, cut=cut_condition(point, point_out), hold_started=point == "addin")
+            arm, condition = cut_condition(point, point_out)
+            cut = dict(settings, arm=arm, cut=condition, hold_started=point == "addin")
             say("Cutting the run short %s..." % CUT_POINTS[point]["about"])
             journal, wall = run_once(point_out, machine, tools, run_folder, cut, 1)
             events = read_journal(journal)

@@ -30,6 +30,11 @@
 //                (the file no longer exists) or "lines|FILE|TEXT|N" (N lines
 //                of FILE hold TEXT); the programs it started run on to their
 //                end, as they would
+//   arm=         a condition as for cut= after which the uninstaller's first
+//                thread runs in slices of a fraction of a millisecond and the
+//                cut's condition is looked at while it stands still: the cut
+//                then falls within a few calls of its condition, however
+//                busy the machine
 //   hold_started= "yes": the add-in's stand-in uninstaller, once started,
 //                waits until the cut (through ORVALITH_FAKE_UNINSTALLER_HOLD)
 //   out=         the folder for the journal and the pictures
@@ -41,7 +46,8 @@
 // "progress" (title, rows as "label=state", state "hidden", "grey", or
 // "black" followed by the row's result), "window" (any other visible window
 // of the uninstaller: class, title), "problem" and "gave-up" (text),
-// "cut" (condition) and "children ended" (count), "exit" (code),
+// "armed", "cut" (condition), "children ended" (count, of), "left running"
+// (count), "exit" (code),
 // "driver done"; each with "t", seconds since the start.
 #include <windows.h>
 
@@ -67,6 +73,7 @@ const DWORD POLL_MS = 100;
 // few milliseconds.
 const DWORD CUT_POLL_MS = 1;
 const DWORD CHILDREN_END_MS = 120000;
+const LONGLONG SLICE_US = 200;
 const DWORD FIRST_SIGHT_SETTLE_MS = 300;
 const int MAX_PROGRESS_PICTURES = 12;
 
@@ -481,8 +488,8 @@ private:
         return text;
     }
 
-    bool CutConditionHolds() const {
-        std::vector<std::string> parts = SplitAt(Setting("cut"), '|');
+    bool ConditionHolds(const std::string& condition) const {
+        std::vector<std::string> parts = SplitAt(condition, '|');
         if (parts[0] == "gone" && parts.size() == 2)
             return GetFileAttributesA(parts[1].c_str()) == INVALID_FILE_ATTRIBUTES;
         if (parts[0] != "lines" || parts.size() != 4)
@@ -495,18 +502,44 @@ private:
 
     // Waits one poll; true when the cut's condition holds, looked at every
     // millisecond meanwhile.
-    bool WatchForCut(const CHILD_PROCESS& uninstaller) const {
+    bool WatchForCut(const CHILD_PROCESS& uninstaller) {
         if (Setting("cut").empty()) {
             Sleep(POLL_MS);
             return false;
         }
         for (DWORD start = GetTickCount(); GetTickCount() - start < POLL_MS;) {
-            if (CutConditionHolds())
+            if (!armed_ && !Setting("arm").empty() && ConditionHolds(Setting("arm"))) {
+                armed_ = true;
+                journal_.Write("armed");
+            }
+            if (armed_)
+                return StepUntilCut(uninstaller);
+            if (ConditionHolds(Setting("cut")))
                 return true;
             if (uninstaller.WaitForExit(CUT_POLL_MS))
                 return false;
         }
         return false;
+    }
+
+    // Lets the uninstaller's first thread run in short slices until the
+    // cut's condition holds (the thread then stands still) or it ends.
+    bool StepUntilCut(const CHILD_PROCESS& uninstaller) const {
+        LARGE_INTEGER frequency, start, now;
+        QueryPerformanceFrequency(&frequency);
+        for (;;) {
+            if (SuspendThread(uninstaller.MainThread()) == static_cast<DWORD>(-1))
+                return false;
+            if (ConditionHolds(Setting("cut")))
+                return true;
+            ResumeThread(uninstaller.MainThread());
+            if (uninstaller.HasExited() || journal_.Elapsed() > timeoutMs_)
+                return false;
+            QueryPerformanceCounter(&start);
+            do
+                QueryPerformanceCounter(&now);
+            while ((now.QuadPart - start.QuadPart) * 1000000 < SLICE_US * frequency.QuadPart);
+        }
     }
 
     // Ends the uninstaller where it is. The add-in's uninstaller, when held,
@@ -726,6 +759,7 @@ private:
     std::string lastProgress_;
     OWNED_HANDLE heldFile_;
     OWNED_HANDLE hold_;
+    bool armed_ = false;
     int pictures_ = 0;
     int progressPictures_ = 0;
 };
@@ -744,7 +778,8 @@ std::map<std::string, std::vector<std::string>> ReadFlags(int argc, char** argv)
                                                          {"--read-ms", "read_ms"},
                                                          {"--out", "out"},
                                                          {"--cut", "cut"},
-                                                         {"--hold-started", "hold_started"}};
+                                                         {"--hold-started", "hold_started"},
+                                                         {"--arm", "arm"}};
     std::map<std::string, std::vector<std::string>> settings;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string flag = argv[i];
