@@ -440,7 +440,9 @@ public:
     }
 
 private:
-    // The programs that parent started and that still run.
+    // The programs that parent started and that still run; Outlook, when COM
+    // started it as a server of its own, is left out: it ends by its own
+    // rules, once released or, when its client died, once idle.
     static std::vector<OWNED_HANDLE> ChildrenOf(DWORD parent) {
         std::vector<OWNED_HANDLE> children;
         OWNED_HANDLE snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -448,7 +450,7 @@ private:
         entry.dwSize = sizeof entry;
         for (BOOL more = snapshot.Valid() && Process32First(snapshot.Get(), &entry); more;
              more = Process32Next(snapshot.Get(), &entry)) {
-            if (entry.th32ParentProcessID == parent)
+            if (entry.th32ParentProcessID == parent && lstrcmpiA(entry.szExeFile, "OUTLOOK.EXE"))
                 children.emplace_back(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
         }
         return children;
