@@ -1227,7 +1227,7 @@ def run_cut_short(build, out, scenario):
             if not any(e["event"] == "cut" and e.get("ended") for e in events) or \
                     any(e["event"] == "exit" for e in events):
                 problems.append("the run was not cut short " + CUT_POINTS[point]["about"])
-            if any(e["event"] == "children ended" and e["count"] != e["of"] for e in events):
+            if any(e["event"] == "children ended" and e["still running"] for e in events):
                 problems.append("the programs the cut run started ended")
             problems += cut_left(point, point_out, machine, cut_snap)
             for name in RECORDS:

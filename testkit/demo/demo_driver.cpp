@@ -46,8 +46,8 @@
 // "progress" (title, rows as "label=state", state "hidden", "grey", or
 // "black" followed by the row's result), "window" (any other visible window
 // of the uninstaller: class, title), "problem" and "gave-up" (text),
-// "armed", "cut" (condition), "children ended" (count, of), "left running"
-// (count), "exit" (code),
+// "armed", "cut" (condition), "children ended" ("still running": the names
+// of those that did not), "left running" (programs), "exit" (code),
 // "driver done"; each with "t", seconds since the start.
 #include <windows.h>
 
@@ -440,18 +440,22 @@ public:
     }
 
 private:
-    // The programs that parent started and that still run; Outlook, when COM
-    // started it as a server of its own, is left out: it ends by its own
-    // rules, once released or, when its client died, once idle.
-    static std::vector<OWNED_HANDLE> ChildrenOf(DWORD parent) {
-        std::vector<OWNED_HANDLE> children;
+    // The stand-ins that parent started, whose records the checks read, and
+    // that still run, by name. Wine's own programs (its desktop, started by
+    // whichever program first needs it) and Outlook as a server of its own
+    // are left out: they end by their own rules.
+    static std::vector<std::pair<OWNED_HANDLE, std::string>> ChildrenOf(DWORD parent) {
+        std::vector<std::pair<OWNED_HANDLE, std::string>> children;
         OWNED_HANDLE snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry = {};
         entry.dwSize = sizeof entry;
         for (BOOL more = snapshot.Valid() && Process32First(snapshot.Get(), &entry); more;
              more = Process32Next(snapshot.Get(), &entry)) {
-            if (entry.th32ParentProcessID == parent && lstrcmpiA(entry.szExeFile, "OUTLOOK.EXE"))
-                children.emplace_back(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+            if (entry.th32ParentProcessID == parent &&
+                (!lstrcmpiA(entry.szExeFile, "url_recorder.exe") ||
+                 !lstrcmpiA(entry.szExeFile, "fake_addin_uninstaller.exe")))
+                children.emplace_back(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID),
+                                      entry.szExeFile);
         }
         return children;
     }
@@ -459,13 +463,13 @@ private:
     // Waits for them to end; the limit is only a guard against one that
     // never does.
     void WaitForChildren(DWORD parent) {
-        std::vector<OWNED_HANDLE> children = ChildrenOf(parent);
-        int ended = 0;
-        for (const OWNED_HANDLE& child : children)
-            ended +=
-                child.Valid() && WaitForSingleObject(child.Get(), CHILDREN_END_MS) == WAIT_OBJECT_0;
-        journal_.Write("children ended", ",\"count\":" + std::to_string(ended) +
-                                             ",\"of\":" + std::to_string(children.size()));
+        std::vector<std::string> running;
+        for (const auto& [child, name] : ChildrenOf(parent)) {
+            if (!child.Valid() ||
+                WaitForSingleObject(child.Get(), CHILDREN_END_MS) != WAIT_OBJECT_0)
+                running.push_back(name);
+        }
+        journal_.Write("children ended", ",\"still running\":" + JsonList(running));
     }
 
     // The add-in's stand-in uninstaller waits for this event once started.
@@ -556,8 +560,10 @@ private:
             SetEvent(hold_.Get());
             WaitForChildren(uninstaller.Id());
         } else {
-            journal_.Write("left running",
-                           ",\"count\":" + std::to_string(ChildrenOf(uninstaller.Id()).size()));
+            std::vector<std::string> running;
+            for (const auto& child : ChildrenOf(uninstaller.Id()))
+                running.push_back(child.second);
+            journal_.Write("left running", ",\"programs\":" + JsonList(running));
         }
     }
 
