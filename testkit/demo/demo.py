@@ -1132,7 +1132,7 @@ def run(build, out, scenario):
 
 # --- cut short, then run again ------------------------------------------------
 
-# Where a run is cut short: what the driver watches for (see CUT_CONDITION),
+# Where a run is cut short: what the driver watches for (cut_condition),
 # the stage the run leaves stored, and the check of what the cut left.
 ADDIN_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + \
     ADDIN_ENTRY
