@@ -162,13 +162,19 @@ private:
 // nothing), but it starts Unix programs.
 class FOLDER_LINK {
 public:
-    FOLDER_LINK(const std::string& link, const std::string& target) : link_(UnixName(link)) {
-        Run("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + link_ + "\"");
-        DWORD attributes = GetFileAttributesA(link.c_str());
-        made_ =
-            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    FOLDER_LINK(const std::string& link, const std::string& target)
+        : link_(link), unixLink_(UnixName(link)) {
+        Run("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + unixLink_ + "\"");
+        made_ = Await([this] {
+            DWORD attributes = GetFileAttributesA(link_.c_str());
+            return attributes != INVALID_FILE_ATTRIBUTES &&
+                   (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        });
     }
-    ~FOLDER_LINK() { Run("Z:\\bin\\rm -f \"" + link_ + "\""); }
+    ~FOLDER_LINK() {
+        Run("Z:\\bin\\rm -f \"" + unixLink_ + "\"");
+        Await([this] { return GetFileAttributesA(link_.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
     FOLDER_LINK(const FOLDER_LINK&) = delete;
     FOLDER_LINK& operator=(const FOLDER_LINK&) = delete;
     bool Made() const { return made_; }
@@ -185,6 +191,12 @@ private:
         HeapFree(GetProcessHeap(), 0, name);
         return result;
     }
+    // Wine may answer for a Unix program before it has ended.
+    template <typename CONDITION> static bool Await(CONDITION condition) {
+        for (int i = 0; i < 200 && !condition(); ++i)
+            Sleep(50);
+        return condition();
+    }
     static void Run(std::string command) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
@@ -197,5 +209,6 @@ private:
     }
 
     std::string link_;
+    std::string unixLink_;
     bool made_ = false;
 };

@@ -10,7 +10,6 @@
 #include "foundation/messages.h"
 #include "foundation/resource_strings.h"
 #include "foundation/time_format.h"
-#include "system/pause.h"
 #include "system/system_info.h"
 #include "testkit/locale_override.h"
 #include "testkit/scripted_presenter.h"
@@ -254,20 +253,6 @@ TEST(TimeFormat, LoadWarnsAboutAnAmbiguousUserFormatAndSetsTheRuntimeLocale) {
     }
 }
 
-TEST(SystemInfo, VersionTests) {
-    const std::tuple<DWORD, DWORD, bool, bool, bool> cases[] = {
-        {5, 0, false, false, false},  {5, 1, false, true, true},  {5, 2, false, true, true},
-        {6, 0, true, false, true},    {6, 1, false, false, true}, {10, 0, false, false, true},
-        {4, 10, false, false, false},
-    };
-    for (auto [major, minor, vista, xp, xpOrLater] : cases) {
-        VERSION_GUARD version(major, minor);
-        EXPECT_EQ(std::make_tuple(IsVista(), IsXP(), IsXPOrLater()),
-                  std::make_tuple(vista, xp, xpOrLater))
-            << major << "." << minor;
-    }
-}
-
 TEST(SystemInfo, FoldersAndErrorTexts) {
     ENVIRONMENT_OVERRIDE set("LOCALAPPDATA", "C:\\Users\\someone\\AppData\\Local");
     EXPECT_EQ(GetLocalAppDataFolder(), "C:\\Users\\someone\\AppData\\Local");
@@ -283,17 +268,6 @@ TEST(SystemInfo, FoldersAndErrorTexts) {
     EXPECT_EQ(GetSystemErrorText(0x2FFFFFFF), "");
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetLastErrorText(), GetSystemErrorText(ERROR_ACCESS_DENIED));
-}
-
-TEST(Pause, SkippedPausesAreCountedNotSlept) {
-    SetPausesSkippedForTesting(true);
-    DWORD start = GetTickCount();
-    Pause(10000);
-    Pause(300);
-    EXPECT_LT(GetTickCount() - start, 5000u);
-    EXPECT_EQ(PausedMilliseconds(), 10300u);
-    SetPausesSkippedForTesting(false);
-    EXPECT_EQ(PausedMilliseconds(), 0u);
 }
 
 } // namespace

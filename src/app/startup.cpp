@@ -236,17 +236,16 @@ bool AdministratorRequired() {
 }
 
 int RunProgram(HINSTANCE instance, const char* commandLineText) {
-    LoadLibrariesFromSystemFolderOnly();
-    SetResourceInstance(instance);
-    Application.instance = instance;
-    SetMessageTitleId(IDS_APP_TITLE);
-    LoadCommonControls();
-
     STRING text = commandLineText ? commandLineText : "";
     COMMAND_LINE commandLine = ParseCommandLine(text);
     // Nobody is there to answer a system box about a missing disk or a crash.
     if (commandLine.quiet)
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    LoadLibrariesFromSystemFolderOnly();
+    SetResourceInstance(instance);
+    Application.instance = instance;
+    SetMessageTitleId(IDS_APP_TITLE);
+    LoadCommonControls();
     Log.SetFailureReporter(ReportLogFailure);
     if (commandLine.usageError && commandLine.quiet) {
         OpenLog(commandLine);

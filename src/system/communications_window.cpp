@@ -26,7 +26,9 @@ LRESULT CloseCommunicationsWindow(const char* className, const char* title) {
     // A program whose thread no longer handles messages would otherwise hold
     // the caller for ever; after the time-out the request counts as handled.
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, CLOSE_TIMEOUT_MS, &answer))
+    if (!SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, CLOSE_TIMEOUT_MS, &answer)) {
+        Log.Printf("CloseCommunicationsWindow: no answer within %u ms\r\n", CLOSE_TIMEOUT_MS);
         return 0;
+    }
     return static_cast<LRESULT>(answer);
 }
