@@ -528,10 +528,14 @@ def file_entries(prefix):
     return entries
 
 
-# Wine's own bookkeeping that any program run changes; and the desktop's
+# Wine's own bookkeeping that any program run changes; the desktop's
 # appearance (colours, window metrics, theme), which Wine's desktop fills in
-# on a prefix's first display, under qemu now and then only in a later run.
-WINE_NOISE = [r"HKEY_CURRENT_USER\Control Panel\Colors",
+# on a prefix's first display, under qemu now and then only in a later run;
+# and the console and settings of Wine's debugger, which starts when one of
+# Wine's own processes crashes (a crash of a program under test shows in its
+# exit code instead).
+WINE_NOISE = [r"HKEY_CURRENT_USER\Console", r"HKEY_CURRENT_USER\Software\Wine\WineDbg",
+              r"HKEY_CURRENT_USER\Control Panel\Colors",
               r"HKEY_CURRENT_USER\Control Panel\Desktop",
               r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager",
               r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager",
