@@ -5,6 +5,8 @@
 // README.md beside this file for the format.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -32,5 +34,17 @@ void ClearJournal();
 int Calls(const std::string& member);
 // Time spent inside the fake's Invoke, for the benchmark.
 double InvokeMicroseconds();
+// Where the fake is a process of its own: lastReleased is called when no
+// client holds any of its objects any more, endProcess where a "gone" rule
+// ends Outlook.
+void ServeAsProcess(void (*lastReleased)(), void (*endProcess)());
+// Loads the profile from dataFile, writing it back there after every change,
+// and appends the journal to journalFile.
+void LoadForMachine(const std::string& dataFile, const std::string& journalFile);
+// A journal line "Process.what".
+void RecordProcess(const std::string& what);
+HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
+// Lets a call held by a "hang" rule go on (from another thread).
+void EndHang();
 
 } // namespace fake_outlook
