@@ -871,6 +871,8 @@ void Load(const std::string& text) {
     profile.stores.clear();
     profile.faults.clear();
     profile.triggers.clear();
+    if (profile.hangRelease)
+        ResetEvent(profile.hangRelease);
     profile.writeBack = true;
     profile.busy = false;
     profile.gone = false;
