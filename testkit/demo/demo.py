@@ -949,7 +949,11 @@ def outlook_process_lines(out):
     lines += ["  " + text.replace("Ended", "ended by itself after its last reference went")
               .replace("Gone", "went away") for text in ended]
     if len(ended) < len(started):
-        lines.append("  !! still running when the run ended")
+        hung = "Outlook.Hang" in read_text(os.path.join(out, "outlook.journal"))
+        lines.append("  still running when the run ended, hanging in the call it never answered"
+                     if hung else "  !! still running when the run ended"
+                     if any("by COM" in s for s in started)
+                     else "  still running when the run ended, as the user's Outlook does")
     return lines + [""]
 
 
