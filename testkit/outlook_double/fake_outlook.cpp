@@ -417,6 +417,26 @@ bool CalledAsItIs(const MEMBER& member, WORD kind) {
     return (kind & (member.property ? DISPATCH_PROPERTYGET : DISPATCH_METHOD)) != 0;
 }
 
+} // namespace
+
+std::vector<MEMBER_ID> Members(const IID& iid) {
+    const IID* const byKind[] = {&IID__Application, &IID__NameSpace, &IID__Folders,
+                                 &IID_MAPIFolder,   &IID__Items,     &IID__AppointmentItem,
+                                 &IID__Views,       &IID_View,       &IID__StorageItem};
+    std::vector<MEMBER_ID> members;
+    for (size_t kind = 0; kind < sizeof byKind / sizeof byKind[0]; ++kind) {
+        const MEMBER_TABLE& table = MEMBER_TABLES[kind];
+        bool task = IsEqualIID(iid, IID__TaskItem) && byKind[kind] == &IID__AppointmentItem;
+        if (IsEqualIID(iid, *byKind[kind]) || task)
+            for (int m = 0; m < table.count; ++m)
+                members.push_back(
+                    {table.members[m].name, table.first + m, table.members[m].property});
+    }
+    return members;
+}
+
+namespace {
+
 enum OBJECT_KIND {
     APPLICATION,
     NAMESPACE,

@@ -12,6 +12,14 @@
 
 namespace fake_outlook {
 
+// A member of one of Outlook's interfaces, as its type information numbers it.
+struct MEMBER_ID {
+    std::wstring name;
+    DISPID id;
+    bool property;
+};
+std::vector<MEMBER_ID> Members(const IID& iid);
+
 // Replaces the profile and the fault rules; clears the journal.
 void Load(const std::string& text);
 // Adds rules or data to what is loaded.

@@ -93,6 +93,23 @@ HRESULT WriteTypeLibrary(const std::wstring& path) {
             result = info->AddRefTypeInfo(dispatch, &base);
         if (SUCCEEDED(result))
             result = info->AddImplType(0, base);
+        // The members with the DISPIDs the fake answers.
+        UINT index = 0;
+        for (const fake_outlook::MEMBER_ID& member : fake_outlook::Members(*entry.iid)) {
+            if (FAILED(result))
+                break;
+            FUNCDESC function = {};
+            function.memid = member.id;
+            function.funckind = FUNC_DISPATCH;
+            function.invkind = member.property ? INVOKE_PROPERTYGET : INVOKE_FUNC;
+            function.callconv = CC_STDCALL;
+            function.elemdescFunc.tdesc.vt = VT_VARIANT;
+            result = info->AddFuncDesc(index, &function);
+            LPOLESTR name = const_cast<LPOLESTR>(member.name.c_str());
+            if (SUCCEEDED(result))
+                result = info->SetFuncAndParamNames(index, &name, 1);
+            ++index;
+        }
         if (SUCCEEDED(result))
             result = info->LayOut();
         info->Release();
