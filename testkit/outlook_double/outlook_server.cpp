@@ -5,7 +5,8 @@
 //
 //   OUTLOOK.EXE /RegServer   registers it as a 64-bit Outlook registers
 //                            itself, with a type library for the marshalling
-//   OUTLOOK.EXE -Embedding   as COM starts it
+//   OUTLOOK.EXE -Embedding   as COM starts it: it ends when its last client
+//                            reference goes, or soon when no client holds any
 //   OUTLOOK.EXE              as a user starts it: it stays until left idle
 //
 // Its profile and journal are those of fake_outlook.dll (README.md).
@@ -201,6 +202,7 @@ void EndAtOnce() {
 // Started by a user, or left by a client that died: it ends after a minute
 // without calls, so that it never outlives a demonstration run by much.
 const DWORD IDLE_LIMIT_MS = 60000;
+const DWORD UNHELD_LIMIT_MS = 1000;
 
 } // namespace
 
@@ -237,7 +239,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     fake_outlook::SetRunning(true);
 
     lastActivity = GetTickCount();
-    SetTimer(nullptr, 0, 5000, nullptr);
+    SetTimer(nullptr, 0, 250, nullptr);
     MSG message;
     long calls = -1;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -246,9 +248,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
             if (now != calls) {
                 calls = now;
                 lastActivity = GetTickCount();
-            } else if (GetTickCount() - lastActivity > IDLE_LIMIT_MS) {
-                break;
             }
+            // Started for a client that holds nothing of it (its creation
+            // failed, or the client died before it asked): it ends soon.
+            DWORD idle = GetTickCount() - lastActivity;
+            bool unheld = embedded && fake_outlook::LiveObjects() <= 1;
+            if (idle > (unheld ? UNHELD_LIMIT_MS : IDLE_LIMIT_MS))
+                break;
             continue;
         }
         TranslateMessage(&message);
