@@ -946,7 +946,7 @@ def outlook_process_lines(out):
                 "(in-process build)", ""]
     lines = ["OUTLOOK AS A PROCESS (OUTLOOK.EXE, 64-bit):"]
     lines += ["  started " + text for text in started]
-    lines += ["  " + text.replace("Ended", "ended by itself after its last reference went")
+    lines += ["  " + text.replace("Ended", "ended by itself, no client holding it any more")
               .replace("Gone", "went away") for text in ended]
     if len(ended) < len(started):
         hung = "Outlook.Hang" in read_text(os.path.join(out, "outlook.journal"))
