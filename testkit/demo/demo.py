@@ -967,9 +967,10 @@ def check_outlook(scenario, seen):
         problems.append("OUTLOOK.EXE started by the uninstaller is still running")
     texts = [" ".join(m["texts"]) for m in seen["messages"]]
     log = read_text(os.path.join(seen["out"], "uninstall.log"))
-    if scenario == "outlook_started_and_ended":
-        if os.path.exists(os.path.join(seen["out"], "machine", "drive_c", *OUTLOOK_WIN[3:].split(
-                "\\"))) and not by_uninstaller:
+    local = os.path.exists(os.path.join(seen["out"], "machine", "drive_c",
+                                        *OUTLOOK_WIN[3:].split("\\")))
+    if scenario == "outlook_started_and_ended" and local:
+        if not by_uninstaller:
             problems.append("Outlook was started as a process of its own by the uninstaller")
         if not any(e.startswith("Ended ") for e in ended):
             problems.append("Outlook ended by itself once released")
