@@ -78,6 +78,40 @@ void WriteFileText(const std::string& path, const std::string& text) {
     CloseHandle(file);
 }
 
+// The product's entries left in the profile the stand-in writes back as it
+// ends (once released); -1 when it has not ended within 10 s.
+long EntriesLeft(const std::string& data) {
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        Sleep(250);
+        HANDLE file = CreateFileA(data.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        std::string text;
+        char buffer[65536];
+        DWORD read = 0;
+        while (file != INVALID_HANDLE_VALUE &&
+               ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            text.append(buffer, read);
+        CloseHandle(file);
+        if (text.compare(0, 10, "writeback|") == 0)
+            continue; // not written back yet
+        long left = 0;
+        for (size_t at = text.find("|ours|"); at != std::string::npos;
+             at = text.find("|ours|", at + 1))
+            ++left;
+        return left;
+    }
+    return -1;
+}
+
+// Microseconds of one empty cross-process call, on average.
+double EmptyCall(const DISPATCH_OBJECT& space) {
+    const int CALLS = 500;
+    double start = Now();
+    for (int n = 0; n < CALLS; ++n)
+        space.TextProperty(L"Type");
+    return (Now() - start) / CALLS;
+}
+
 void AcrossProcesses(const std::string& server) {
     if (RunAndWait("\"" + server + "\" /RegServer") != 0) {
         printf("%s /RegServer failed\n", server.c_str());
@@ -97,26 +131,28 @@ void AcrossProcesses(const std::string& server) {
         WriteFileText(data, "writeback|no\n" + Profile(size[0], size[1], size[2]));
         // An empty call: a property that asks nothing of Outlook's data.
         DISPATCH_OBJECT space = GetMAPI("Benchmark");
-        const int EMPTY_CALLS = 500;
-        double start = Now();
-        for (int n = 0; n < EMPTY_CALLS; ++n)
-            space.TextProperty(L"Type");
-        double emptyCall = (Now() - start) / EMPTY_CALLS;
+        // Timed before and after the deletions, so that a machine busy with
+        // other work weighs on both sides alike.
+        double emptyCall = EmptyCall(space);
         ResetDispatchCounts();
-        start = Now();
+        double start = Now();
         COMdeleteAllCalTaskEntries();
         double elapsed = Now() - start;
         DISPATCH_COUNTS counts = DispatchCounts();
+        emptyCall = (emptyCall + EmptyCall(space)) / 2;
         space.Reset();
         ReleaseOutlook();
-        long deleted = static_cast<long>(size[0]) * size[1] * size[2];
-        double perEntry = elapsed / deleted;
+        long left = EntriesLeft(data);
+        if (left < 0) {
+            printf("OUTLOOK.EXE did not end within 10 s of its release\n");
+            continue;
+        }
+        long deleted = static_cast<long>(size[0]) * size[1] * size[2] - left;
+        double perEntry = deleted > 0 ? elapsed / deleted : 0.0;
         printf("%2d x %2d x %3d %26ld %16.2f %14.1f %14.1f %12.2f\n", size[0], size[1], size[2],
-               deleted, static_cast<double>(counts.invokes) / deleted, emptyCall, perEntry,
-               perEntry / (3 * emptyCall));
+               deleted, deleted > 0 ? static_cast<double>(counts.invokes) / deleted : 0.0,
+               emptyCall, perEntry, perEntry / (3 * emptyCall));
         fflush(stdout);
-        // The stand-in ends once released; the next size starts a new one.
-        Sleep(500);
     }
 }
 

@@ -272,9 +272,9 @@ void DumpFolder(const FOLDER& folder, std::ostringstream& out, bool root) {
         DumpFolder(*child, out, false);
 }
 
-void Changed() {
+void WriteData() {
     PROFILE& profile = Profile();
-    if (profile.dataFile.empty() || !profile.writeBack)
+    if (profile.dataFile.empty())
         return;
     std::string text = Dump();
     HANDLE file = CreateFileA(profile.dataFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -284,6 +284,11 @@ void Changed() {
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+void Changed() {
+    if (Profile().writeBack)
+        WriteData();
 }
 
 void Record(const std::string& label, const std::string& member) {
@@ -966,6 +971,10 @@ double InvokeMicroseconds() {
 void ServeAsProcess(void (*lastReleased)(), void (*endProcess)()) {
     Profile().lastReleased = lastReleased;
     Profile().endProcess = endProcess;
+}
+
+void WriteBack() {
+    WriteData();
 }
 
 void RecordProcess(const std::string& what) {

@@ -49,6 +49,8 @@ void ServeAsProcess(void (*lastReleased)(), void (*endProcess)());
 // Loads the profile from dataFile, writing it back there after every change,
 // and appends the journal to journalFile.
 void LoadForMachine(const std::string& dataFile, const std::string& journalFile);
+// Writes what is left of the profile to the data file, written back or not.
+void WriteBack();
 // A journal line "Process.what".
 void RecordProcess(const std::string& what);
 HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);

@@ -262,6 +262,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     }
     fake_outlook::SetRunning(false);
     CoRevokeClassObject(registration);
+    fake_outlook::WriteBack();
     CoUninitialize();
     fake_outlook::RecordProcess("Ended " + std::to_string(GetCurrentProcessId()));
     return 0;
