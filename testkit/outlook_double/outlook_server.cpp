@@ -6,7 +6,8 @@
 //   OUTLOOK.EXE /RegServer   registers it as a 64-bit Outlook registers
 //                            itself, with a type library for the marshalling
 //   OUTLOOK.EXE -Embedding   as COM starts it: it ends when its last client
-//                            reference goes, or soon when no client holds any
+//                            reference goes, soon when no client holds any,
+//                            and when the client that started it has ended
 //   OUTLOOK.EXE              as a user starts it: it stays until left idle
 //
 // Its profile and journal are those of fake_outlook.dll (README.md).
@@ -168,8 +169,9 @@ std::string Environment(const char* name) {
     return length > 0 && length < sizeof value ? value : "";
 }
 
-std::string ParentName() {
-    DWORD parent = 0;
+// The process that started this one (for COM, the client) and its name.
+std::string ParentName(DWORD& parent) {
+    parent = 0;
     std::string name = "?";
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
@@ -226,8 +228,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         data = data.substr(0, data.find_last_of('\\') + 1) + "fake_outlook.txt";
     }
     fake_outlook::LoadForMachine(data, Environment("ORVALITH_FAKE_OUTLOOK_JOURNAL"));
+    DWORD parent = 0;
+    std::string parentName = ParentName(parent);
     fake_outlook::RecordProcess("Started " + std::to_string(GetCurrentProcessId()) + " " +
-                                (embedded ? "by COM for " : "by ") + ParentName());
+                                (embedded ? "by COM for " : "by ") + parentName);
+    // A client that dies holding references never releases them; Windows
+    // lets them go minutes later, and Outlook started for it then ends. The
+    // stand-in ends as soon as that client has.
+    HANDLE client = embedded ? OpenProcess(SYNCHRONIZE, FALSE, parent) : nullptr;
     fake_outlook::ServeAsProcess(LastReleased, EndAtOnce);
 
     IUnknown* factory = nullptr;
@@ -251,6 +259,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
             }
             // Started for a client that holds nothing of it (its creation
             // failed, or the client died before it asked): it ends soon.
+            if (client && WaitForSingleObject(client, 0) == WAIT_OBJECT_0)
+                break;
             DWORD idle = GetTickCount() - lastActivity;
             bool unheld = embedded && fake_outlook::LiveObjects() <= 1;
             if (idle > (unheld ? UNHELD_LIMIT_MS : IDLE_LIMIT_MS))
@@ -263,6 +273,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     fake_outlook::SetRunning(false);
     CoRevokeClassObject(registration);
     fake_outlook::WriteBack();
+    if (client)
+        CloseHandle(client);
     CoUninitialize();
     fake_outlook::RecordProcess("Ended " + std::to_string(GetCurrentProcessId()));
     return 0;
