@@ -221,7 +221,8 @@ TEST_F(OutlookTest, AWatchNamesTheOutlookCallThatDoesNotAnswer) {
     {
         OUTLOOK_CALL_WATCH watch(1000, [](const char* call) {
             overdue.push_back(call);
-            fake_outlook::EndHang();
+            if (overdue.back() == "Restrict") // not a call merely slow
+                fake_outlook::EndHang();
         });
         COMdeleteAllCalTaskEntries();
     }
