@@ -14,6 +14,7 @@
 #include "foundation/registry.h"
 #include "foundation/resource_strings.h"
 #include "foundation/time_format.h"
+#include "outlook/call_watch.h"
 #include "outlook/outlook_connection.h"
 #include "resources/resource_ids.h"
 
@@ -177,7 +178,12 @@ EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine)
                 return EXIT_COMPLETE;
             }
         }
-        result = RunUninstall(instance, commandLine.remaining, commandLine.partial, &filesLeft);
+        {
+            // Nobody answers what Outlook may ask in a quiet run.
+            OUTLOOK_CALL_WATCH watch(commandLine.quiet ? OUTLOOK_CALL_LIMIT_MS : 0,
+                                     AbandonQuietRun);
+            result = RunUninstall(instance, commandLine.remaining, commandLine.partial, &filesLeft);
+        }
         Log.Printf("Start-up: the uninstall answered %d\r\n", result);
     }
 

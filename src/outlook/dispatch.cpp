@@ -5,9 +5,49 @@
 #include <string>
 #include <vector>
 
+#include "foundation/log_file.h"
+#include "outlook/call_watch.h"
+#include "system/pause.h"
+
 namespace {
 
 DISPATCH_COUNTS counts;
+
+// A busy Outlook (a modal window open, a send/receive) rejects calls; a
+// rejected call was never executed, so it is tried again, after short
+// pauses, for up to 20 s.
+const DWORD BUSY_PAUSE_MS = 250;
+const DWORD BUSY_LIMIT_MS = 20000;
+int busyRetriesOff = 0;
+
+bool IsBusy(HRESULT result) {
+    return result == RPC_E_CALL_REJECTED || result == RPC_E_SERVERCALL_RETRYLATER;
+}
+
+template <typename CALL> HRESULT UntilNotBusy(const wchar_t* member, CALL call) {
+    HRESULT result;
+    {
+        WATCHED_CALL watched(member);
+        result = call();
+    }
+    if (!IsBusy(result) || busyRetriesOff > 0)
+        return result;
+    std::string name(member, member + wcslen(member));
+    Log.Printf("Outlook is busy: %s rejected (0x%08lX), tried again\r\n", name.c_str(),
+               static_cast<unsigned long>(result));
+    DWORD waited = 0;
+    while (IsBusy(result) && waited < BUSY_LIMIT_MS) {
+        Pause(BUSY_PAUSE_MS);
+        waited += BUSY_PAUSE_MS;
+        WATCHED_CALL watched(member);
+        result = call();
+    }
+    if (IsBusy(result))
+        Log.Printf("Outlook stayed busy for %lu s: %s fails\r\n", waited / 1000, name.c_str());
+    else
+        Log.Printf("Outlook answered %s after %lu ms busy\r\n", name.c_str(), waited);
+    return result;
+}
 
 // Which DISPID a member has on an interface. Outlook's dual interfaces keep
 // their DISPIDs fixed, so one lookup per interface and name serves the run.
@@ -31,7 +71,9 @@ DISPID MemberId(IDispatch* object, const IID& iid, const wchar_t* member) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR name = const_cast<LPOLESTR>(member);
     ++counts.nameLookups;
-    ThrowIfFailed(object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+    ThrowIfFailed(UntilNotBusy(member, [&] {
+        return object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+    }));
     memberIds.emplace(std::move(key), id);
     return id;
 }
@@ -54,6 +96,14 @@ DISPID MemberId(IDispatch* object, const IID& iid, const wchar_t* member) {
 }
 
 } // namespace
+
+NO_BUSY_RETRIES::NO_BUSY_RETRIES() {
+    ++busyRetriesOff;
+}
+
+NO_BUSY_RETRIES::~NO_BUSY_RETRIES() {
+    --busyRetriesOff;
+}
 
 DISPATCH_COUNTS DispatchCounts() {
     return counts;
@@ -104,8 +154,10 @@ VARIANT_VALUE DISPATCH_OBJECT::Invoke(const wchar_t* member, WORD kind,
     memset(&exception, 0, sizeof exception);
     UINT badArgument = 0;
     ++counts.invokes;
-    HRESULT result = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters,
-                                     answer.Receive(), &exception, &badArgument);
+    HRESULT result = UntilNotBusy(member, [&] {
+        return object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters,
+                               answer.Receive(), &exception, &badArgument);
+    });
     if (result == DISP_E_EXCEPTION)
         ThrowException(exception);
     ThrowIfFailed(result);

@@ -48,6 +48,16 @@ private:
     COM_PTR<IDispatch> object_;
 };
 
+// While one lives, a call Outlook rejects as busy fails at once, for a
+// caller with retries of its own.
+class NO_BUSY_RETRIES {
+public:
+    NO_BUSY_RETRIES();
+    ~NO_BUSY_RETRIES();
+    NO_BUSY_RETRIES(const NO_BUSY_RETRIES&) = delete;
+    NO_BUSY_RETRIES& operator=(const NO_BUSY_RETRIES&) = delete;
+};
+
 // What the automation has cost so far, for the benchmark.
 struct DISPATCH_COUNTS {
     long invokes = 0;

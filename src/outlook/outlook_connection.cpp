@@ -6,6 +6,7 @@
 #include "foundation/log_file.h"
 #include "foundation/messages.h"
 #include "foundation/resource_strings.h"
+#include "outlook/call_watch.h"
 #include "outlook/outlook_errors.h"
 #include "outlook/outlook_ids.h"
 #include "resources/resource_ids.h"
@@ -30,10 +31,15 @@ HRESULT CreationResult(HRESULT result) {
 
 DISPATCH_OBJECT CreateApplication() {
     COM_PTR<IUnknown> unknown;
-    HRESULT result = CoCreateInstance(CLSID_OutlookApplication, nullptr, OUTLOOK_CLASS_CONTEXT,
-                                      IID_IUnknown, unknown.ReceiveVoid());
-    if (SUCCEEDED(result))
-        result = OleRun(unknown.Get());
+    HRESULT result;
+    {
+        // Starting Outlook may wait on a profile chooser.
+        WATCHED_CALL watched(L"CreateInstance");
+        result = CoCreateInstance(CLSID_OutlookApplication, nullptr, OUTLOOK_CLASS_CONTEXT,
+                                  IID_IUnknown, unknown.ReceiveVoid());
+        if (SUCCEEDED(result))
+            result = OleRun(unknown.Get());
+    }
     DISPATCH_OBJECT application;
     if (SUCCEEDED(result))
         result = application.Query(unknown.Get(), IID__Application);
@@ -143,6 +149,8 @@ DISPATCH_OBJECT GetMAPI(const STRING& context) {
 
             Log.Line("TS: GetMAPI GetDefaultFolderX");
             try {
+                // The logon check keeps its own retries for a busy Outlook.
+                NO_BUSY_RETRIES ownRetries;
                 VARIANT_VALUE tasks = VARIANT_VALUE::Long(13);
                 outlook.nameSpace.ObjectMethod(L"GetDefaultFolder", IID_MAPIFolder, {&tasks.Get()});
                 break;

@@ -1,4 +1,5 @@
 target_sources(orvalith_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/call_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/com_error.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dispatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_cache.cpp

@@ -126,6 +126,22 @@ SCENARIOS = {
                                   exit=1, addin_exit=-500,
                                   about="a quiet run, the add-in uninstaller cancelled: "
                                         "exit code 1"),
+    "outlook_busy": dict(answers="Yes", outlook_rules="busy|Delete|2|8000\n",
+                         about="Outlook is busy for 8 s from the 3rd Delete: every entry still "
+                               "goes, no message"),
+    "outlook_gone": dict(answers="Yes", outlook_rules="gone|Delete|1\n", runs=2,
+                         first_run_as="outlook_gone_first",
+                         about="Outlook goes away at the 2nd Delete; a second run with Outlook "
+                               "back removes the rest"),
+    "outlook_gone_first": dict(answers="Yes", outlook_rules="gone|Delete|1\n",
+                               about="Outlook goes away at the 2nd Delete: messages 12 and 30"),
+    "quiet_outlook_hang": dict(arguments="/Quiet", log=QUIET_LOG, exit=1,
+                               outlook_rules="hang|Restrict|1\n", limit=420,
+                               about="a quiet run, an Outlook call that never answers: "
+                                     "abandoned after 5 minutes, exit code 1"),
+    "outlook_started_and_ended": dict(arguments="/Quiet", log=QUIET_LOG, exit=0,
+                                      about="a quiet run starts Outlook, a process of its own, "
+                                            "and leaves none behind"),
     "quiet_file_held_open": dict(arguments='%s /Log="%s" /quiet' % (PROGRAM_WIN, NAMED_LOG),
                                  log=NAMED_LOG, exit=2, hold="Orvalith.chm", no_app_paths=True,
                                  about="a quiet run from the root folder, a program file held "
@@ -150,7 +166,7 @@ def find_built(build, name):
     found = []
     for folder, dirs, files in os.walk(build):
         dirs[:] = [d for d in dirs if d not in ("drive_c", "CMakeFiles", "googletest") and
-                   not d.startswith(("demo", "e2e-", "scenarios", "wine-"))]
+                   not d.startswith(("demo", "e2e-", "scenarios", "wine-", "outlook64"))]
         found += [os.path.join(folder, f) for f in files if f.lower() == name.lower()]
     return min(found, key=len) if found else None
 
@@ -326,6 +342,7 @@ def make_machine(build, out, scenario):
 
     # Outlook's data lives beside the machine, where the report reads it.
     profile = OUTLOOK_PROFILE
+    profile += settings.get("outlook_rules", "")
     if settings.get("outlook_broken"):
         profile += "fault|CreateInstance|*|0x80080005\n"
     if settings.get("sync_conflict"):
@@ -397,7 +414,10 @@ def make_machine(build, out, scenario):
     keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\https\shell\open\command",
                  {"": '"%s\\url_recorder.exe" "%%1"' % TOOLS_WIN}, "stays",
                  "the machine's web browser (records the pages it is asked to open)"))
-    if "fake_outlook.dll" in tools:
+    local_outlook = outlook_stand_in(build)
+    if local_outlook:
+        tools["OUTLOOK.EXE"] = OUTLOOK_WIN
+    if "fake_outlook.dll" in tools and not local_outlook:
         clsid = "{0006F03A-0000-0000-C000-000000000046}"
         keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\CLSID\%s\InprocServer32" % clsid,
                      {"": tools["fake_outlook.dll"], "ThreadingModel": "Apartment"}, "stays",
@@ -425,7 +445,10 @@ def make_machine(build, out, scenario):
     seed = os.path.join(out, "machine.reg")
     with open(seed, "w", newline="\r\n") as file:
         file.write("\n".join(lines) + "\n")
-    copy_prefix(seeded_prefix(build, pristine, seed), prefix)
+    if local_outlook:
+        with open(seed, "a", newline="\r\n") as file:
+            file.write("; Outlook: %s\n" % hashlib.sha1(open(local_outlook, "rb").read()).hexdigest())
+    copy_prefix(seeded_prefix(build, pristine, seed, local_outlook), prefix)
     stored = registry_entries(prefix)
     machine.footprint = [(kind, stored_value(name, stored) if kind == "value" else name, fate, why)
                          for kind, name, fate, why in machine.footprint]
@@ -463,7 +486,7 @@ def copy_prefix(source, target):
                 open(path, "wb").write(data)
 
 
-def seeded_prefix(build, pristine, seed):
+def seeded_prefix(build, pristine, seed, local_outlook=None):
     """The pristine prefix with the registry of the file seed, made once by
     regedit for every scenario whose registry is the same (scenarios that run
     side by side wait for each other here)."""
@@ -484,6 +507,8 @@ def seeded_prefix(build, pristine, seed):
                         wine_env(partial), 240, os.path.join(folder, "wine-errors.txt")):
                 report_wine_errors([os.path.join(folder, "wine-errors.txt")])
                 sys.exit("Wine could not seed the machine's registry")
+            if local_outlook:
+                register_outlook(partial, local_outlook, folder)
             os.rename(partial, prefix)
     return prefix
 
@@ -582,10 +607,12 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
               "--arguments", arguments, "--folder", run_folder, "--journal", unix_to_z(journal),
               "--pictures", unix_to_z(pictures), "--answers", settings.get("answers", ""),
-              "--limit", "240"]
+              "--limit", str(settings.get("limit", 240))]
     if round_number == 1:
         driver += ["--helper", PROGRAM_WIN + "\\OrvalithAddInHelper.exe"]
-    if settings.get("outlook_running") and "Outlook.exe" in tools:
+    if settings.get("outlook_running") and "OUTLOOK.EXE" in tools:
+        driver += ["--also", tools["OUTLOOK.EXE"]]
+    elif settings.get("outlook_running") and "Outlook.exe" in tools:
         driver += ["--also", tools["Outlook.exe"]]
     if settings.get("hold"):
         driver += ["--hold", PROGRAM_WIN + "\\" + settings["hold"]]
@@ -600,8 +627,10 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     # here, so the windows show on the virtual display itself. The driver
     # gives up after 240 s; this is for a driver that stalls itself.
     errors = os.path.join(out, "wine-errors%s.txt" % tag)
-    if not wine(machine.prefix, driver, env, 330, errors) and time.time() - started >= 330:
-        say("The run did not end within 330 s.")
+    wall_limit = settings.get("limit", 240) + 90
+    if not wine(machine.prefix, driver, env, wall_limit, errors) and \
+            time.time() - started >= wall_limit:
+        say("The run did not end within %d s." % wall_limit)
     if log and os.path.exists(machine.unix(log)):
         shutil.copy(machine.unix(log), os.path.join(out, "uninstall.log"))
     convert_pictures(pictures)
@@ -710,6 +739,7 @@ def make_report(out, scenario, journal, before, after, footprint, wall, tag=""):
     addin = read_text(os.path.join(out, "addin.journal")).strip()
     lines.append("ADD-IN UNINSTALLER: " + (addin.replace("\n", "\n    ") if addin else "not run"))
     lines.append("")
+    lines += outlook_process_lines(out)
     lines.append("OUTLOOK, BEFORE AND AFTER (the product's entries, views and settings go; "
                  "the user's stay)")
     for kind, where, name, fate in outlook_changes(out):
@@ -885,9 +915,120 @@ def addin_time(log_path):
 
 
 def scenario_removes(scenario):
-    return scenario in ("full_yes", "partial", "file_held_open", "sync_conflict",
+    # Outlook gone in the calendar step: the run goes on through the files,
+    # registry and shortcuts, so the first run already takes the footprint.
+    return scenario in ("outlook_busy", "outlook_started_and_ended", "outlook_gone",
+                        "outlook_gone_first",
+                        "full_yes", "partial", "file_held_open", "sync_conflict",
                         "windows_vista", "second_run", "quiet_full", "quiet_file_held_open",
                         "cut_short_early", "cut_short_late")
+
+
+# --- Outlook as a process of its own ------------------------------------------
+
+# Where a 64-bit Outlook lives; the stand-in registers itself from there.
+OUTLOOK_WIN = r"C:\Program Files\Microsoft Office\root\Office16\OUTLOOK.EXE"
+
+
+def outlook_stand_in(build):
+    """The 64-bit OUTLOOK.EXE where the machine uses Outlook as a process of its
+    own, else None: where 32-bit code runs under qemu, whose 32-bit threads
+    break down in cross-process calls, the in-process build of the same fake
+    stands in. ORVALITH_OUTLOOK_STAND_IN (local or inproc) overrides."""
+    mode = os.environ.get("ORVALITH_OUTLOOK_STAND_IN")
+    if not mode:
+        native = subprocess.run([os.path.join(ROOT, "tools", "wine-mode")], capture_output=True,
+                                text=True).stdout.strip() == "native"
+        mode = "local" if native else "inproc"
+    path = os.path.join(build, "outlook64", "OUTLOOK.EXE")
+    return path if mode == "local" and os.path.exists(path) else None
+
+
+def register_outlook(prefix, exe, folder):
+    """Puts OUTLOOK.EXE where a 64-bit Outlook lives and lets it register itself."""
+    target = os.path.join(prefix, "drive_c", *OUTLOOK_WIN[3:].split("\\"))
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    shutil.copy(exe, target)
+    errors = os.path.join(folder, "wine-errors-outlook.txt")
+    if not wine(prefix, [OUTLOOK_WIN, "/RegServer"], wine_env(prefix), 240, errors):
+        report_wine_errors([errors])
+        sys.exit("the Outlook stand-in could not register itself")
+
+
+def outlook_process(out):
+    """What the stand-in's journal says of its processes: (started, ended) lines."""
+    lines = read_text(os.path.join(out, "outlook.journal")).split("\n")
+    started = [line[len("Process.Started "):] for line in lines
+               if line.startswith("Process.Started ")]
+    ended = [line[len("Process."):] for line in lines
+             if line.startswith(("Process.Ended ", "Process.Gone "))]
+    return started, ended
+
+
+def outlook_process_lines(out):
+    started, ended = outlook_process(out)
+    if not started and not os.path.exists(os.path.join(out, "outlook.journal")):
+        return ["OUTLOOK AS A PROCESS: never asked for", ""]
+    if not started:
+        return ["OUTLOOK AS A PROCESS: none; the fake Outlook ran inside the uninstaller "
+                "(in-process build)", ""]
+    lines = ["OUTLOOK AS A PROCESS (OUTLOOK.EXE, 64-bit):"]
+    lines += ["  started " + text for text in started]
+    lines += ["  " + text.replace("Ended", "ended by itself, no client holding it any more")
+              .replace("Gone", "went away") for text in ended]
+    if len(ended) < len(started):
+        hung = "Outlook.Hang" in read_text(os.path.join(out, "outlook.journal"))
+        lines.append("  still running when the run ended, hanging in the call it never answered"
+                     if hung else "  !! still running when the run ended"
+                     if any("by COM" in s for s in started)
+                     else "  still running when the run ended, as the user's Outlook does")
+    return lines + [""]
+
+
+def check_outlook(scenario, seen):
+    """Outlook started by the uninstaller is gone when the run ends, and what
+    each Outlook scenario must show."""
+    problems = []
+    started, ended = outlook_process(seen["out"])
+    by_uninstaller = [s for s in started if "Orvalith Uninstall" in s or "by COM" in s]
+    if by_uninstaller and scenario != "quiet_outlook_hang" and len(ended) < len(started):
+        problems.append("OUTLOOK.EXE started by the uninstaller is still running")
+    texts = [" ".join(m["texts"]) for m in seen["messages"]]
+    log = read_text(os.path.join(seen["out"], "uninstall.log"))
+    local = os.path.exists(os.path.join(seen["out"], "machine", "drive_c",
+                                        *OUTLOOK_WIN[3:].split("\\")))
+    if scenario == "outlook_started_and_ended" and local:
+        if not by_uninstaller:
+            problems.append("Outlook was started as a process of its own by the uninstaller")
+        if not any(e.startswith("Ended ") for e in ended):
+            problems.append("Outlook ended by itself once released")
+    elif scenario == "outlook_busy":
+        if len(texts) != 1:
+            problems.append("the question alone, no other message")
+        if "Outlook is busy: Delete rejected" not in log or "Outlook answered Delete" not in log:
+            problems.append("the busy Outlook and its answer are logged")
+        if len(seen["pages"]) != 1:
+            problems.append("the run is complete and the questionnaire opens")
+    elif scenario == "outlook_gone_first":
+        if not any("unexpectedly terminated" in t for t in texts):
+            problems.append("message 12")
+        if not texts or "Orvalith Uninstall was unsuccessful." not in texts[-1]:
+            problems.append("message 30 last")
+        if seen["pages"]:
+            problems.append("no questionnaire")
+    elif scenario == "outlook_gone":
+        # The first run removed the files: gone counts as removed, so the
+        # second asks and tells nothing more.
+        problems += outlook_as_expected(seen["out"], True)
+        if len(texts) != 1 or QUESTION not in texts[0]:
+            problems.append("the second run shows the question and no other message")
+        if len(seen["pages"]) != 1:
+            problems.append("the second run is complete and the questionnaire opens")
+    elif scenario == "quiet_outlook_hang":
+        if "Outlook has not answered Restrict within 5 minutes" not in log:
+            problems.append("the unanswered call is logged by name")
+        problems += [p for p in outlook_as_expected(seen["out"], False) if "user's" in p]
+    return problems
 
 
 # --- the checks of each scenario --------------------------------------------
@@ -913,7 +1054,8 @@ def made_product_entries(seen):
 # settings at the end of every run; the add-in's entry and manifests once its
 # own uninstaller has succeeded.
 SETTINGS_GO = ("the product's per-user settings",)
-ADDIN_GOES = SETTINGS_GO + ("the add-in's entry", "the add-in's manifest, which")
+ADDIN_ONLY = ("the add-in's entry", "the add-in's manifest, which")
+ADDIN_GOES = SETTINGS_GO + ADDIN_ONLY
 
 
 def gone_exactly(seen, whys):
@@ -934,11 +1076,13 @@ def check(scenario, seen):
         if not condition:
             problems.append(text)
     expect(not seen["unexplained"], "something outside the footprint changed")
-    if scenario != "second_run":
+    if scenario not in ("second_run", "quiet_outlook_hang"):
         expect(not made_product_entries(seen), "no key or value of the product's is made")
     # A second run finds Outlook as the first left it; a sync conflict ends
     # the calendar step part way.
-    if scenario not in ("second_run", "sync_conflict"):
+    problems += check_outlook(scenario, seen)
+    if scenario not in ("second_run", "sync_conflict", "outlook_gone", "outlook_gone_first",
+                        "quiet_outlook_hang"):
         problems += outlook_as_expected(seen["out"], scenario_removes(scenario))
     elif scenario == "sync_conflict":
         problems += [p for p in outlook_as_expected(seen["out"], False)
@@ -1090,8 +1234,12 @@ def check(scenario, seen):
                "message 34 after its context")
         expect(len(seen["pages"]) == 1, "the run goes on to the end")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
-    if scenario == "windows_vista":
+    if scenario in ("windows_vista", "outlook_busy", "outlook_started_and_ended", "outlook_gone",
+                    "outlook_gone_first"):
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
+    elif scenario == "quiet_outlook_hang":
+        # Ended in the calendar step, before the per-user settings go.
+        problems += gone_exactly(seen, ADDIN_ONLY)
     return problems
 
 
@@ -1157,20 +1305,24 @@ CUT_POINTS = {
 def cut_condition(point, out):
     """The driver's conditions for the cut (demo_driver.cpp, --arm and
     --cut). Once armed, the uninstaller runs in slices and the cut falls
-    within a few calls of its condition. In the calendar step that is the
-    call after the third of the four deletions, in the second of three
-    calendar folders: the fake Outlook has then saved its data, and 24
-    calls come before the fourth deletion saves it again (a cut while it
-    writes would lose it, which a real Outlook, a process of its own, does
-    not)."""
+    within a few calls of its condition. In the calendar step the fake
+    Outlook itself holds the third of the four deletions (CALENDAR_HOLD)
+    and the cut falls while it waits: exact, with the deletions before it
+    saved, and with no slices, whose stream of thread suspensions Wine
+    under qemu now and then cannot read."""
     record = lambda name: unix_to_z(os.path.join(out, name))
     log = "lines|%s|%%s|1" % record("uninstall.log")
     return {"addin": ("", "lines|%s|fake_addin_uninstaller|1" % record("addin.journal")),
-            "calendar": (log % "Step ended: Uninstalling Orvalith Add-In",
-                         "lines|%s|(Calendar).Folders|1" % record("outlook.journal")),
+            "calendar": ("", "lines|%s|Outlook.Hang|1" % record("outlook.journal")),
             "files": (log % "Step started: Removing program files",
                       "gone|%s\\%s" % (PROGRAM_WIN, CUT_FILE)),
             "registry": ("", log % "registry keys and")}[point]
+
+
+# The rule that makes the fake Outlook hold the third deletion until the
+# run is cut; its data file, saved at each deletion, no longer holds it for
+# the second run.
+CALENDAR_HOLD = "hang|Delete|2\n"
 
 
 def cut_left(point, out, machine, snap):
@@ -1219,6 +1371,9 @@ def run_cut_short(build, out, scenario):
         wall = 0.0
         if point != "complete":
             arm, condition = cut_condition(point, point_out)
+            if point == "calendar":
+                with open(os.path.join(point_out, "outlook.txt"), "a") as file:
+                    file.write(CALENDAR_HOLD)
             cut = dict(settings, arm=arm, cut=condition, hold_started=point == "addin")
             say("Cutting the run short %s..." % CUT_POINTS[point]["about"])
             journal, wall = run_once(point_out, machine, tools, run_folder, cut, 1)

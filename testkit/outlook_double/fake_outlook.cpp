@@ -63,9 +63,30 @@ struct FAULT {
     std::wstring description;
 };
 
+// Outlook itself turning busy, going away or hanging at a set call.
+enum TRIGGER_KIND { TRIGGER_BUSY, TRIGGER_GONE, TRIGGER_HANG };
+struct TRIGGER {
+    TRIGGER_KIND kind = TRIGGER_BUSY;
+    std::string member;
+    int skip = 0;
+    DWORD milliseconds = 0; // busy: for this long ...
+    int calls = 0;          // ... or for this many calls
+    HRESULT result = RPC_E_CALL_REJECTED;
+};
+
 struct PROFILE {
     std::vector<std::unique_ptr<FOLDER>> stores;
     std::vector<FAULT> faults;
+    std::vector<TRIGGER> triggers;
+    bool busy = false;
+    DWORD busySince = 0;
+    TRIGGER busyRule;
+    bool gone = false;
+    void (*endProcess)() = nullptr; // set where the fake is a process of its own
+    void (*lastReleased)() = nullptr;
+    bool served = false; // an Application was handed to a client
+    bool writeBack = true;
+    HANDLE hangRelease = nullptr;
     std::vector<std::string> journal;
     std::map<std::string, int> calls;
     int nextItem = 1;
@@ -195,6 +216,18 @@ void ApplyLine(const std::string& raw) {
         fault.times = f[5].empty() ? -1 : atoi(f[5].c_str());
         fault.description.assign(f[6].begin(), f[6].end());
         profile.faults.push_back(fault);
+    } else if (kind == "writeback" && f[1] == "no") {
+        profile.writeBack = false;
+    } else if (kind == "busy" || kind == "gone" || kind == "hang") {
+        TRIGGER trigger;
+        trigger.kind = kind == "busy" ? TRIGGER_BUSY : kind == "gone" ? TRIGGER_GONE : TRIGGER_HANG;
+        trigger.member = f[1];
+        trigger.skip = atoi(f[2].c_str());
+        trigger.milliseconds = strtoul(f[3].c_str(), nullptr, 10);
+        if (!f[4].empty())
+            trigger.result = static_cast<HRESULT>(strtoul(f[4].c_str(), nullptr, 0));
+        trigger.calls = atoi(f[5].c_str());
+        profile.triggers.push_back(trigger);
     }
 }
 
@@ -239,7 +272,7 @@ void DumpFolder(const FOLDER& folder, std::ostringstream& out, bool root) {
         DumpFolder(*child, out, false);
 }
 
-void Changed() {
+void WriteData() {
     PROFILE& profile = Profile();
     if (profile.dataFile.empty())
         return;
@@ -251,6 +284,11 @@ void Changed() {
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+void Changed() {
+    if (Profile().writeBack)
+        WriteData();
 }
 
 void Record(const std::string& label, const std::string& member) {
@@ -290,6 +328,45 @@ const FAULT* Strike(const std::string& member, const std::string& target) {
     return nullptr;
 }
 
+// What Outlook answers before it looks at a call: busy (the call rejected,
+// never executed), gone (the server unavailable; a process of its own ends
+// there and then) or nothing for ever. Member is empty for a name lookup.
+HRESULT Refusal(const std::string& member = std::string()) {
+    PROFILE& profile = Profile();
+    for (TRIGGER& trigger : profile.triggers) {
+        if (member.empty() || _stricmp(trigger.member.c_str(), member.c_str()) != 0 ||
+            trigger.skip-- != 0)
+            continue;
+        if (trigger.kind == TRIGGER_BUSY) {
+            Record("Outlook", "Busy");
+            profile.busy = true;
+            profile.busySince = GetTickCount();
+            profile.busyRule = trigger;
+        } else if (trigger.kind == TRIGGER_GONE) {
+            Record("Outlook", "Gone");
+            if (profile.endProcess)
+                profile.endProcess();
+            profile.gone = true;
+        } else {
+            Record("Outlook", "Hang");
+            if (!profile.hangRelease)
+                profile.hangRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            WaitForSingleObject(profile.hangRelease, INFINITE);
+        }
+    }
+    if (profile.gone)
+        return HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
+    if (profile.busy) {
+        TRIGGER& rule = profile.busyRule;
+        bool over = rule.calls > 0 ? rule.calls-- == 0
+                                   : GetTickCount() - profile.busySince >= rule.milliseconds;
+        if (!over)
+            return rule.result;
+        profile.busy = false;
+    }
+    return S_OK;
+}
+
 // --- the objects ------------------------------------------------------------
 
 std::string Narrow(BSTR text) {
@@ -304,37 +381,66 @@ BSTR Wide(const std::string& text) {
     return SysAllocString(wide.c_str());
 }
 
-const wchar_t* const MEMBERS[] = {L"GetNamespace",
-                                  L"GetDefaultFolder",
-                                  L"GetFolderFromID",
-                                  L"Folders",
-                                  L"Type",
-                                  L"Name",
-                                  L"FolderPath",
-                                  L"EntryID",
-                                  L"StoreID",
-                                  L"DefaultItemType",
-                                  L"Items",
-                                  L"Views",
-                                  L"GetStorage",
-                                  L"Count",
-                                  L"Item",
-                                  L"Restrict",
-                                  L"Delete",
-                                  L"Subject"};
-const int MEMBER_COUNT = sizeof MEMBERS / sizeof MEMBERS[0];
-// The members that Outlook's type library makes properties; the others are
-// methods. Each is found only when called as what it is (or as either).
-const wchar_t* const PROPERTIES[] = {
-    L"Folders",         L"Type",  L"Name",  L"FolderPath", L"EntryID", L"StoreID",
-    L"DefaultItemType", L"Items", L"Views", L"Count",      L"Subject"};
+// Each interface numbers its members from its own type information, as
+// Outlook's do: the same name has a different DISPID on another interface,
+// and a member the interface lacks is unknown there.
+struct MEMBER {
+    const wchar_t* name;
+    bool property;
+};
+const MEMBER APPLICATION_MEMBERS[] = {{L"GetNamespace", false}, {L"Name", true}};
+const MEMBER NAMESPACE_MEMBERS[] = {
+    {L"GetDefaultFolder", false}, {L"GetFolderFromID", false}, {L"Folders", true}, {L"Type", true}};
+const MEMBER FOLDERS_MEMBERS[] = {{L"Count", true}, {L"Item", false}};
+const MEMBER FOLDER_MEMBERS[] = {
+    {L"Name", true},    {L"FolderPath", true},      {L"EntryID", true},
+    {L"StoreID", true}, {L"DefaultItemType", true}, {L"Folders", true},
+    {L"Items", true},   {L"Views", true},           {L"GetStorage", false}};
+const MEMBER ITEMS_MEMBERS[] = {{L"Count", true}, {L"Item", false}, {L"Restrict", false}};
+const MEMBER ITEM_MEMBERS[] = {{L"EntryID", true}, {L"Subject", true}, {L"Delete", false}};
+const MEMBER VIEWS_MEMBERS[] = {{L"Count", true}, {L"Item", false}};
+const MEMBER VIEW_MEMBERS[] = {{L"Name", true}, {L"Delete", false}};
 
-bool CalledAsItIs(const wchar_t* member, WORD kind) {
-    bool property = false;
-    for (const wchar_t* name : PROPERTIES)
-        property = property || wcscmp(name, member) == 0;
-    return (kind & (property ? DISPATCH_PROPERTYGET : DISPATCH_METHOD)) != 0;
+struct MEMBER_TABLE {
+    const MEMBER* members;
+    int count;
+    DISPID first;
+};
+#define ORVALITH_TABLE(members, first)                                                             \
+    { members, sizeof members / sizeof members[0], first }
+// By OBJECT_KIND; the storage item shares the view's members under its own numbers.
+const MEMBER_TABLE MEMBER_TABLES[] = {
+    ORVALITH_TABLE(APPLICATION_MEMBERS, 0x110), ORVALITH_TABLE(NAMESPACE_MEMBERS, 0x2100),
+    ORVALITH_TABLE(FOLDERS_MEMBERS, 0x50),      ORVALITH_TABLE(FOLDER_MEMBERS, 0x3000),
+    ORVALITH_TABLE(ITEMS_MEMBERS, 0x60),        ORVALITH_TABLE(ITEM_MEMBERS, 0xF000),
+    ORVALITH_TABLE(VIEWS_MEMBERS, 0x70),        ORVALITH_TABLE(VIEW_MEMBERS, 0x190),
+    ORVALITH_TABLE(VIEW_MEMBERS, 0xFA00)};
+#undef ORVALITH_TABLE
+
+// Each member is found only when called as what it is (or as either).
+bool CalledAsItIs(const MEMBER& member, WORD kind) {
+    return (kind & (member.property ? DISPATCH_PROPERTYGET : DISPATCH_METHOD)) != 0;
 }
+
+} // namespace
+
+std::vector<MEMBER_ID> Members(const IID& iid) {
+    const IID* const byKind[] = {&IID__Application, &IID__NameSpace, &IID__Folders,
+                                 &IID_MAPIFolder,   &IID__Items,     &IID__AppointmentItem,
+                                 &IID__Views,       &IID_View,       &IID__StorageItem};
+    std::vector<MEMBER_ID> members;
+    for (size_t kind = 0; kind < sizeof byKind / sizeof byKind[0]; ++kind) {
+        const MEMBER_TABLE& table = MEMBER_TABLES[kind];
+        bool task = IsEqualIID(iid, IID__TaskItem) && byKind[kind] == &IID__AppointmentItem;
+        if (IsEqualIID(iid, *byKind[kind]) || task)
+            for (int m = 0; m < table.count; ++m)
+                members.push_back(
+                    {table.members[m].name, table.first + m, table.members[m].property});
+    }
+    return members;
+}
+
+namespace {
 
 enum OBJECT_KIND {
     APPLICATION,
@@ -361,7 +467,13 @@ public:
     FAKE_OBJECT(OBJECT_KIND kind, FOLDER* folder) : kind_(kind), folder_(folder) {
         ++Profile().live;
     }
-    virtual ~FAKE_OBJECT() { --Profile().live; }
+    virtual ~FAKE_OBJECT() {
+        // A process of its own ends when the last object a client held goes
+        // (the one left is the running Application the table holds).
+        PROFILE& profile = Profile();
+        if (--profile.live <= 1 && profile.lastReleased && profile.served)
+            profile.lastReleased();
+    }
 
     OBJECT_KIND kind_;
     FOLDER* folder_;
@@ -437,14 +549,18 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    const MEMBER_TABLE& Members() const { return MEMBER_TABLES[kind_]; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         ++Profile().calls["GetIDsOfNames"];
+        if (HRESULT refused = Refusal())
+            return refused;
+        const MEMBER_TABLE& table = Members();
         HRESULT result = S_OK;
         for (UINT n = 0; n < count; ++n) {
             ids[n] = DISPID_UNKNOWN;
-            for (int m = 0; m < MEMBER_COUNT; ++m)
-                if (_wcsicmp(names[n], MEMBERS[m]) == 0)
-                    ids[n] = m + 1;
+            for (int m = 0; n == 0 && m < table.count; ++m)
+                if (_wcsicmp(names[n], table.members[m].name) == 0)
+                    ids[n] = table.first + m;
             if (ids[n] == DISPID_UNKNOWN)
                 result = DISP_E_UNKNOWNNAME;
         }
@@ -452,12 +568,17 @@ public:
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters, VARIANT* result,
                         EXCEPINFO* exception, UINT*) override {
-        if (id < 1 || id > MEMBER_COUNT || !CalledAsItIs(MEMBERS[id - 1], kind))
+        const MEMBER_TABLE& table = Members();
+        int index = id - table.first;
+        if (index < 0 || index >= table.count || !CalledAsItIs(table.members[index], kind))
             return DISP_E_MEMBERNOTFOUND;
+        std::wstring wideMember = table.members[index].name;
+        std::string member(wideMember.begin(), wideMember.end());
+        // Outlook busy, gone or hanging answers before it looks at the call.
+        if (HRESULT refused = Refusal(member))
+            return refused;
         LARGE_INTEGER start, end, frequency;
         QueryPerformanceCounter(&start);
-        std::wstring wideMember = MEMBERS[id - 1];
-        std::string member(wideMember.begin(), wideMember.end());
         Record(Label(), member);
         HRESULT answer = S_OK;
         try {
@@ -748,6 +869,7 @@ public:
         if (outer)
             return CLASS_E_NOAGGREGATION;
         Record("Class", "CreateInstance");
+        Profile().served = true;
         if (const FAULT* fault = Strike("CreateInstance", "*"))
             return fault->result;
         FAKE_OBJECT* application = new FAKE_OBJECT(APPLICATION, nullptr);
@@ -773,6 +895,12 @@ void Load(const std::string& text) {
         retired.push_back(std::move(store));
     profile.stores.clear();
     profile.faults.clear();
+    profile.triggers.clear();
+    if (profile.hangRelease)
+        ResetEvent(profile.hangRelease);
+    profile.writeBack = true;
+    profile.busy = false;
+    profile.gone = false;
     profile.nextItem = 1;
     ClearJournal();
     Add(text);
@@ -838,6 +966,24 @@ int Calls(const std::string& member) {
 
 double InvokeMicroseconds() {
     return Profile().invokeMicroseconds;
+}
+
+void ServeAsProcess(void (*lastReleased)(), void (*endProcess)()) {
+    Profile().lastReleased = lastReleased;
+    Profile().endProcess = endProcess;
+}
+
+void WriteBack() {
+    WriteData();
+}
+
+void RecordProcess(const std::string& what) {
+    Record("Process", what);
+}
+
+void EndHang() {
+    if (Profile().hangRelease)
+        SetEvent(Profile().hangRelease);
 }
 
 // For the DLL: the data file and journal named by the environment.

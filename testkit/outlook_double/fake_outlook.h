@@ -5,10 +5,20 @@
 // README.md beside this file for the format.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
 namespace fake_outlook {
+
+// A member of one of Outlook's interfaces, as its type information numbers it.
+struct MEMBER_ID {
+    std::wstring name;
+    DISPID id;
+    bool property;
+};
+std::vector<MEMBER_ID> Members(const IID& iid);
 
 // Replaces the profile and the fault rules; clears the journal.
 void Load(const std::string& text);
@@ -32,5 +42,19 @@ void ClearJournal();
 int Calls(const std::string& member);
 // Time spent inside the fake's Invoke, for the benchmark.
 double InvokeMicroseconds();
+// Where the fake is a process of its own: lastReleased is called when no
+// client holds any of its objects any more, endProcess where a "gone" rule
+// ends Outlook.
+void ServeAsProcess(void (*lastReleased)(), void (*endProcess)());
+// Loads the profile from dataFile, writing it back there after every change,
+// and appends the journal to journalFile.
+void LoadForMachine(const std::string& dataFile, const std::string& journalFile);
+// Writes what is left of the profile to the data file, written back or not.
+void WriteBack();
+// A journal line "Process.what".
+void RecordProcess(const std::string& what);
+HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
+// Lets a call held by a "hang" rule go on (from another thread).
+void EndHang();
 
 } // namespace fake_outlook

@@ -5,10 +5,7 @@
 
 #include <string>
 
-namespace fake_outlook {
-void LoadForMachine(const std::string& dataFile, const std::string& journalFile);
-HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
-} // namespace fake_outlook
+#include "testkit/outlook_double/fake_outlook.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "foundation/error_code.h"
 #include "outlook/calendar_entries.h"
+#include "outlook/call_watch.h"
 #include "outlook/outlook_errors.h"
 #include "outlook/views_and_settings.h"
 #include "testkit/outlook_fixture.h"
@@ -198,6 +199,36 @@ TEST_F(OutlookTest, ASyncConflictShowsMessage34AndEndsTheStep) {
     // Walked before the conflict; no further folder is processed.
     ExpectHeld(false, {"Orvalith nested"});
     ExpectHeld(true, {"Orvalith archived"});
+}
+
+TEST_F(OutlookTest, CallsRejectedAsBusyAreTriedAgainForUpTo20Seconds) {
+    fake_outlook::Add("busy|Delete|1||0x8001010A|6\n");
+    COMdeleteAllCalTaskEntries();
+    ExpectHeld(false, {"Orvalith two", "Orvalith one", "Orvalith archived"});
+    EXPECT_EQ(6u * 250u, PausedMilliseconds());
+    EXPECT_TRUE(presenter.Shown().empty());
+    // Busy for longer: after 20 s the call fails as any failure does.
+    Reload("busy|Delete|1||0x80010001|81\n");
+    COMdeleteAllCalTaskEntries();
+    ExpectHeld(true, {"Orvalith two"});
+    ExpectHeld(false, {"Orvalith one", "Orvalith archived"});
+    EXPECT_EQ(6u * 250u + 20000u, PausedMilliseconds());
+}
+
+TEST_F(OutlookTest, AWatchNamesTheOutlookCallThatDoesNotAnswer) {
+    static std::vector<std::string> overdue;
+    fake_outlook::Add("hang|Restrict|1\n");
+    {
+        OUTLOOK_CALL_WATCH watch(1000, [](const char* call) {
+            overdue.push_back(call);
+            if (overdue.back() == "Restrict") // not a call merely slow
+                fake_outlook::EndHang();
+        });
+        COMdeleteAllCalTaskEntries();
+    }
+    ASSERT_FALSE(overdue.empty());
+    EXPECT_EQ("Restrict", overdue.back());
+    ExpectHeld(false, {"Orvalith archived"}); // the call went on once answered
 }
 
 TEST_F(OutlookTest, TheSecondViewFindsItsFolderInTheCache) {
