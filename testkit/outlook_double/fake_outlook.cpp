@@ -986,7 +986,26 @@ void EndHang() {
         SetEvent(Profile().hangRelease);
 }
 
-// For the DLL: the data file and journal named by the environment.
+namespace {
+std::string Environment(const char* name) {
+    char value[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length > 0 && length < sizeof value ? value : "";
+}
+} // namespace
+
+void LoadForMachineFromEnvironment(HMODULE module) {
+    std::string data = Environment("ORVALITH_FAKE_OUTLOOK_DATA");
+    if (data.empty()) {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameA(module, path, sizeof path);
+        data = path;
+        data = data.substr(0, data.find_last_of('\\') + 1) + "fake_outlook.txt";
+    }
+    LoadForMachine(data, Environment("ORVALITH_FAKE_OUTLOOK_JOURNAL"));
+}
+
+// The profile from dataFile, the journal to journalFile.
 void LoadForMachine(const std::string& dataFile, const std::string& journalFile) {
     HANDLE file = CreateFileA(dataFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

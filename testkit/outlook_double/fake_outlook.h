@@ -49,6 +49,10 @@ void ServeAsProcess(void (*lastReleased)(), void (*endProcess)());
 // Loads the profile from dataFile, writing it back there after every change,
 // and appends the journal to journalFile.
 void LoadForMachine(const std::string& dataFile, const std::string& journalFile);
+// LoadForMachine with the files the environment names (ORVALITH_FAKE_OUTLOOK_DATA,
+// ORVALITH_FAKE_OUTLOOK_JOURNAL); without a data file, "fake_outlook.txt"
+// beside module.
+void LoadForMachineFromEnvironment(HMODULE module);
 // Writes what is left of the profile to the data file, written back or not.
 void WriteBack();
 // A journal line "Process.what".

@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string Environment(const char* name) {
-    char value[MAX_PATH] = "";
-    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? value : "";
-}
-
 bool loaded = false;
 HINSTANCE module = nullptr;
 
@@ -29,14 +23,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" __declspec(dllexport) HRESULT WINAPI
     DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
     if (!loaded) {
-        std::string data = Environment("ORVALITH_FAKE_OUTLOOK_DATA");
-        if (data.empty()) {
-            char path[MAX_PATH] = "";
-            GetModuleFileNameA(module, path, sizeof path);
-            data = path;
-            data = data.substr(0, data.find_last_of('\\') + 1) + "fake_outlook.txt";
-        }
-        fake_outlook::LoadForMachine(data, Environment("ORVALITH_FAKE_OUTLOOK_JOURNAL"));
+        fake_outlook::LoadForMachineFromEnvironment(module);
         loaded = true;
     }
     return fake_outlook::GetClassObject(classId, iid, out);

@@ -163,12 +163,6 @@ int RegisterServer() {
     return written ? 0 : 3;
 }
 
-std::string Environment(const char* name) {
-    char value[MAX_PATH] = "";
-    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? value : "";
-}
-
 // The process that started this one (for COM, the client) and its name.
 std::string ParentName(DWORD& parent) {
     parent = 0;
@@ -220,14 +214,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     }
     mainThread = GetCurrentThreadId();
     CoInitialize(nullptr);
-    std::string data = Environment("ORVALITH_FAKE_OUTLOOK_DATA");
-    if (data.empty()) {
-        char exe[MAX_PATH] = "";
-        GetModuleFileNameA(nullptr, exe, sizeof exe);
-        data = exe;
-        data = data.substr(0, data.find_last_of('\\') + 1) + "fake_outlook.txt";
-    }
-    fake_outlook::LoadForMachine(data, Environment("ORVALITH_FAKE_OUTLOOK_JOURNAL"));
+    fake_outlook::LoadForMachineFromEnvironment(nullptr);
     DWORD parent = 0;
     std::string parentName = ParentName(parent);
     fake_outlook::RecordProcess("Started " + std::to_string(GetCurrentProcessId()) + " " +
