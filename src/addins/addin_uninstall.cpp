@@ -35,13 +35,13 @@ STRING FindUninstallEntry(const STRING& displayName) {
 // FindUninstallEntry compares: a machine-wide entry of the same key name may
 // belong to another product, whose uninstaller must not run.
 bool IsEntryOf(HKEY root, const STRING& entryKeyPath, const STRING& displayName) {
-    size_t slash = entryKeyPath.rfind('\\');
-    if (slash == STRING::npos)
+    int slash = entryKeyPath.FindLastSeparator();
+    if (slash < 0)
         return false;
     STRING_VECTOR entries;
-    FindSubkeysByValue(entries, root, entryKeyPath.substr(0, slash).c_str(), "DisplayName",
-                       displayName, MATCH_EQUALS, true, true);
-    return entries.IndexOf(entryKeyPath.substr(slash + 1)) >= 0;
+    FindSubkeysByValue(entries, root, entryKeyPath.Left(slash).c_str(), "DisplayName", displayName,
+                       MATCH_EQUALS, true, true);
+    return entries.IndexOf(entryKeyPath.From(slash + 1)) >= 0;
 }
 
 // The entry's command under root; one stored as REG_EXPAND_SZ with its
@@ -83,7 +83,7 @@ UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
         return UNINSTALL_FAILED;
     }
     bool quiet = MessagesAreQuiet();
-    STRING name = file.substr(file.find_last_of("\\/") + 1);
+    STRING name = file.From(file.FindLastSeparator() + 1);
     if (quiet && name.Match(ADDIN_INSTALLER, MATCH_EQUALS, true) &&
         !parameters.Match(SILENT_SWITCH, MATCH_CONTAINS, true))
         parameters += parameters.empty() ? STRING(SILENT_SWITCH) : STRING(" ") + SILENT_SWITCH;

@@ -20,7 +20,7 @@ namespace {
 const int SHORTEST_RANDOM_STRING = 19;
 
 bool HasPathCharacter(const STRING& text) {
-    return text.find_first_of("\\/:") != STRING::npos;
+    return text.FindSeparator() >= 0 || text.find(':') != STRING::npos;
 }
 
 // The store's keys are writable by the user: a name may only ever stand for
@@ -33,8 +33,8 @@ bool IsPlainFileName(const STRING& name) {
 // "X:\..." or "\\server\...": a store path never depends on the current drive
 // or folder.
 bool IsAbsolute(const STRING& path) {
-    return (path.Length() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-           path.Match("\\\\", MATCH_BEGINS, false);
+    return (path.Length() >= 3 && path[1] == ':' && path.IsSeparatorAt(2)) ||
+           (path.IsSeparatorAt(0) && path.IsSeparatorAt(1));
 }
 
 // The folder that holds the store's "Apps\2.0": LOCALAPPDATA where it is set;
@@ -48,8 +48,8 @@ STRING StoreParentFolder() {
     folder = GetSpecialFolderPath(nullptr, CSIDL_LOCAL_APPDATA).WithoutTrailingBackslash();
     if (WindowsVersion.Major() >= 6)
         return folder;
-    size_t at = folder.find_last_of("\\/");
-    return at == STRING::npos || at < 3 ? STRING() : STRING(folder.substr(0, at));
+    int at = folder.FindLastSeparator();
+    return at < 3 ? STRING() : folder.Left(at);
 }
 
 } // namespace

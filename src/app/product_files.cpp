@@ -173,9 +173,8 @@ bool ReachedThroughReparsePoint(const STRING& baseFolder, const STRING& relative
     STRING path = baseFolder.WithoutTrailingBackslash();
     size_t from = 0;
     do {
-        size_t end = relative.find_first_of("\\/", from);
-        if (end == STRING::npos)
-            end = relative.size();
+        int separator = relative.FindSeparator(static_cast<int>(from));
+        size_t end = separator < 0 ? relative.size() : static_cast<size_t>(separator);
         if (end > from)
             path += "\\" + relative.substr(from, end - from);
         if ((end > from || relative.empty()) && IsReparsePoint(path)) {
@@ -250,8 +249,8 @@ private:
 // empty text when it has no separator.
 STRING ParentFolder(const STRING& folder) {
     STRING path = folder.WithoutTrailingBackslash();
-    size_t at = path.find_last_of("\\/");
-    return at == STRING::npos ? STRING() : STRING(path.substr(0, at));
+    int at = path.FindLastSeparator();
+    return at < 0 ? STRING() : path.Left(at);
 }
 
 } // namespace

@@ -20,7 +20,7 @@ const char* const PROGRAM_GROUP = "\\Orvalith";
 // backslash (a string missing from the table) would point outside folder,
 // so it deletes nothing.
 void DeleteShortcut(const STRING& folder, const STRING& name, SHORTCUT_REMOVAL* removed) {
-    if (name.empty() || name[0] != '\\')
+    if (!name.IsSeparatorAt(0))
         return;
     if (DeleteFileA((folder + name).c_str()) && removed)
         ++removed->shortcuts;

@@ -124,9 +124,15 @@ void LogCalendarRemovals(const std::vector<CALENDAR_REMOVAL>& removals) {
     for (const CALENDAR_REMOVAL& removal : removals) {
         // Outlook's folder path starts with two backslashes and the store's name.
         STRING path = removal.folderPath, store, folder;
-        path.erase(0, path.find_first_not_of('\\'));
-        if (!path.SplitAt(STR_BACKSLASH, store, folder))
+        while (path.IsSeparatorAt(0))
+            path.erase(0, 1);
+        int at = path.FindSeparator();
+        if (at >= 0) {
+            store = path.Left(at);
+            folder = path.From(at + 1);
+        } else {
             folder = path;
+        }
         Log.Printf("Removed %ld calendar entries from folder \"%s\" of store \"%s\"\r\n",
                    static_cast<long>(removal.removed), folder.c_str(), store.c_str());
         total += removal.removed;

@@ -8,28 +8,24 @@ bool IsDriveLetter(char ch) {
     return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
 }
 
-bool IsSeparator(char ch) {
-    return ch == '\\' || ch == '/';
-}
-
 // The length of path's root with its closing separator: 3 for "X:\", up to
 // and with the separator after the share for "\\server\share\"; 0 when path
 // is not absolute. The device forms "\\?\" and "\\.\" are not roots.
 size_t RootLength(const STRING& path) {
-    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]))
+    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && path.IsSeparatorAt(2))
         return 3;
-    if (path.size() < 3 || !IsSeparator(path[0]) || !IsSeparator(path[1]))
+    if (path.size() < 3 || !path.IsSeparatorAt(0) || !path.IsSeparatorAt(1))
         return 0;
-    size_t serverEnd = path.find_first_of("\\/", 2);
-    if (serverEnd == STRING::npos || serverEnd == 2)
+    int serverEnd = path.FindSeparator(2);
+    if (serverEnd <= 2)
         return 0;
-    STRING server = path.substr(2, serverEnd - 2);
+    STRING server = path.substr(2, static_cast<size_t>(serverEnd) - 2);
     if (server == "?" || server == ".")
         return 0;
-    size_t shareEnd = path.find_first_of("\\/", serverEnd + 1);
-    if (shareEnd == STRING::npos || shareEnd == serverEnd + 1)
+    int shareEnd = path.FindSeparator(serverEnd + 1);
+    if (shareEnd < 0 || shareEnd == serverEnd + 1)
         return 0;
-    return shareEnd + 1;
+    return static_cast<size_t>(shareEnd) + 1;
 }
 
 // The full form of path without a trailing backslash (but for a drive's
@@ -40,7 +36,7 @@ STRING FullPath(const STRING& path) {
     if (length == 0 || length >= sizeof(buffer))
         return STRING();
     STRING full(buffer);
-    while (full.Length() > 3 && full.LastChar() == '\\')
+    while (full.Length() > 3 && full.EndsWithSeparator())
         full.pop_back();
     return full;
 }
@@ -69,8 +65,8 @@ bool IsInFolder(const STRING& path, const STRING& folder) {
                        static_cast<int>(fullFolder.Length())) != CSTR_EQUAL)
         return false;
     // "C:\Orvalith" holds "C:\Orvalith\Bin", not "C:\Orvalith2".
-    return fullPath.Length() == fullFolder.Length() || fullFolder.LastChar() == '\\' ||
-           fullPath[fullFolder.Length()] == '\\';
+    return fullPath.Length() == fullFolder.Length() || fullFolder.EndsWithSeparator() ||
+           fullPath.IsSeparatorAt(fullFolder.Length());
 }
 
 bool LeaveFolders(const STRING& first, const STRING& second) {

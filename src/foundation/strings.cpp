@@ -161,17 +161,63 @@ STRING& STRING::ReplaceAll(const STRING& find, const STRING& replacement) {
 }
 
 STRING STRING::WithTrailingBackslash() const {
-    char last = LastChar();
-    if (last == '\\' || last == '/')
+    if (EndsWithSeparator())
         return *this;
     return STRING(*this + "\\");
 }
 
 STRING STRING::WithoutTrailingBackslash() const {
-    char last = LastChar();
-    if (last == '\\' || last == '/')
+    if (EndsWithSeparator())
         return STRING(substr(0, size() - 1));
     return *this;
+}
+
+namespace {
+
+// Every separator test goes through here: the text is walked from its
+// start, a lead byte of the ANSI code page taking its trail byte with it.
+template <typename VISIT> void ForEachSeparator(const std::string& text, VISIT visit) {
+    const size_t size = text.size();
+    for (size_t at = 0; at < size; ++at) {
+        const char ch = text[at];
+        if (ch == '\\' || ch == '/') {
+            if (!visit(at))
+                return;
+        } else if (at + 1 < size && IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(ch))) {
+            ++at;
+        }
+    }
+}
+
+} // namespace
+
+int STRING::FindSeparator(int from) const {
+    int found = -1;
+    ForEachSeparator(*this, [&](size_t at) {
+        if (static_cast<int>(at) < from)
+            return true;
+        found = static_cast<int>(at);
+        return false;
+    });
+    return found;
+}
+
+int STRING::FindLastSeparator() const {
+    int found = -1;
+    ForEachSeparator(*this, [&](size_t at) {
+        found = static_cast<int>(at);
+        return true;
+    });
+    return found;
+}
+
+bool STRING::IsSeparatorAt(int index) const {
+    bool found = false;
+    ForEachSeparator(*this, [&](size_t at) {
+        found = static_cast<int>(at) == index;
+        return static_cast<int>(at) < index;
+    });
+    return found;
 }
 
 bool STRING::SplitAt(const STRING& separator, STRING& left, STRING& right) const {

@@ -61,6 +61,16 @@ public:
     STRING WithTrailingBackslash() const;
     STRING WithoutTrailingBackslash() const;
 
+    // Path separators, "\" or "/", found character by character: in a
+    // double-byte code page (932, 936, 949, 950) the second byte of a
+    // character may be 0x5C, the byte of "\", and is no separator.
+    // FindSeparator answers the first at or after from, FindLastSeparator
+    // the last; -1 when none.
+    int FindSeparator(int from = 0) const;
+    int FindLastSeparator() const;
+    bool IsSeparatorAt(int index) const;
+    bool EndsWithSeparator() const { return !empty() && IsSeparatorAt(Length() - 1); }
+
     bool SplitAt(const STRING& separator, STRING& left, STRING& right) const;
 };
 
