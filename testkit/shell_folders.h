@@ -34,10 +34,11 @@ struct SHELL_FOLDER_REDIRECT {
 // are the test's own.
 struct SHELL_FOLDERS_IN_TEMP {
     SHELL_FOLDERS_IN_TEMP() {
-        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY), commonDesktop);
-        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY), userDesktop);
-        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_PROGRAMS) + "\\Orvalith", commonGroup);
-        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_PROGRAMS) + "\\Orvalith", userGroup);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY).path, commonDesktop);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY).path, userDesktop);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_COMMON_PROGRAMS).path + "\\Orvalith",
+                  commonGroup);
+        EXPECT_EQ(GetSpecialFolderPath(nullptr, CSIDL_PROGRAMS).path + "\\Orvalith", userGroup);
     }
     TEMP_FOLDER temp;
     const std::string commonDesktop = temp.File("Common Desktop");

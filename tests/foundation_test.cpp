@@ -255,13 +255,15 @@ TEST(TimeFormat, LoadWarnsAboutAnAmbiguousUserFormatAndSetsTheRuntimeLocale) {
 
 TEST(SystemInfo, FoldersAndErrorTexts) {
     ENVIRONMENT_OVERRIDE set("LOCALAPPDATA", "C:\\Users\\someone\\AppData\\Local");
-    EXPECT_EQ(GetLocalAppDataFolder(), "C:\\Users\\someone\\AppData\\Local");
+    EXPECT_EQ(GetLocalAppDataFolder().path, "C:\\Users\\someone\\AppData\\Local");
     ENVIRONMENT_OVERRIDE unset("LOCALAPPDATA", nullptr);
-    EXPECT_EQ(GetLocalAppDataFolder(), "");
+    EXPECT_EQ(GetLocalAppDataFolder().path, "");
+    EXPECT_FALSE(GetLocalAppDataFolder().Unreachable());
+    // Too long for a path: there, but out of reach, never cut.
     ENVIRONMENT_OVERRIDE tooLong("LOCALAPPDATA", std::string(400, 'x'));
-    EXPECT_EQ(GetLocalAppDataFolder(), "");
+    EXPECT_TRUE(GetLocalAppDataFolder().Unreachable());
     // A folder that is found: the full_yes scenario's shortcuts go from it.
-    EXPECT_EQ(GetSpecialFolderPath(nullptr, 0x7F), ""); // no such folder id
+    EXPECT_TRUE(GetSpecialFolderPath(nullptr, 0x7F).wide.empty()); // no such folder id
 
     // An unknown code has no text; a known one without its closing line break
     // is the file_held_open scenario's message 35.

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "foundation/registry.h"
+#include "system/files_left.h"
 #include "system/system_info.h"
 
 const char* const CLICKONCE_STORE_KEY =
@@ -41,15 +42,29 @@ bool IsAbsolute(const STRING& path) {
 // else the local application-data folder on Windows 6.0 and later, and its
 // parent ("Local Settings") before, where Windows XP keeps the store. Empty
 // when no folder can be had.
-STRING StoreParentFolder() {
-    STRING folder = GetLocalAppDataFolder();
-    if (!folder.empty())
+USER_FOLDER StoreParentFolder() {
+    USER_FOLDER folder = GetLocalAppDataFolder();
+    if (!folder.wide.empty())
         return folder;
-    folder = GetSpecialFolderPath(nullptr, CSIDL_LOCAL_APPDATA).WithoutTrailingBackslash();
+    folder = GetSpecialFolderPath(nullptr, CSIDL_LOCAL_APPDATA);
     if (WindowsVersion.Major() >= 6)
         return folder;
-    int at = folder.FindLastSeparator();
-    return at < 3 ? STRING() : folder.Left(at);
+    std::wstring wide = folder.wide;
+    while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/'))
+        wide.pop_back();
+    size_t at = wide.find_last_of(L"\\/");
+    return at == std::wstring::npos || at < 3 ? USER_FOLDER()
+                                              : UserFolderFromWide(wide.substr(0, at));
+}
+
+// The manifests folder below the store's parent, without a leading
+// backslash; empty when the random string cannot name it.
+STRING ManifestsBelowStoreParent(const STRING& randomString) {
+    if (randomString.Length() < SHORTEST_RANDOM_STRING || HasPathCharacter(randomString) ||
+        randomString.Find(".") >= 0)
+        return STRING();
+    return "Apps\\2.0\\" + randomString.substr(0, 8) + "." + randomString.substr(8, 3) + "\\" +
+           randomString.substr(11, 8) + "." + randomString.substr(19, 3) + "\\manifests";
 }
 
 } // namespace
@@ -64,12 +79,10 @@ void FindStoreEntries(STRING_VECTOR& names, const char* keyPath, const STRING& a
 }
 
 STRING ClickOnceManifestsFolder(const STRING& localAppData, const STRING& randomString) {
-    if (!IsAbsolute(localAppData) || randomString.Length() < SHORTEST_RANDOM_STRING ||
-        HasPathCharacter(randomString) || randomString.Find(".") >= 0)
+    STRING below = ManifestsBelowStoreParent(randomString);
+    if (!IsAbsolute(localAppData) || below.empty())
         return STRING();
-    return localAppData.WithTrailingBackslash() + "Apps\\2.0\\" + randomString.substr(0, 8) + "." +
-           randomString.substr(8, 3) + "\\" + randomString.substr(11, 8) + "." +
-           randomString.substr(19, 3) + "\\manifests";
+    return localAppData.WithTrailingBackslash() + below;
 }
 
 void RemoveClickOnceManifests(const STRING& addInName) {
@@ -79,13 +92,21 @@ void RemoveClickOnceManifests(const STRING& addInName) {
 
     STRING randomString =
         ReadStringAt(HKEY_CURRENT_USER, CLICKONCE_STORE_KEY, "ComponentStore_RandomString");
-    STRING folder = ClickOnceManifestsFolder(StoreParentFolder(), randomString);
-    if (folder.empty())
+    USER_FOLDER parent = StoreParentFolder();
+    STRING folder = ClickOnceManifestsFolder(parent.path, randomString);
+    STRING below = ManifestsBelowStoreParent(randomString);
+    if (folder.empty() && !(parent.Unreachable() && !below.empty()))
         return;
 
     for (const STRING& name : names) {
         if (!IsPlainFileName(name))
             continue;
-        DeleteFileA((folder.WithTrailingBackslash() + name + ".manifest").c_str());
+        STRING file = STR_BACKSLASH + name + ".manifest";
+        if (parent.Unreachable())
+            CountLeftIn(parent, STR_BACKSLASH + below + file);
+        else if (!FitsPathLimit(folder + file))
+            CountFileLeft(folder + file, ERROR_FILENAME_EXCED_RANGE);
+        else
+            DeleteFileA((folder + file).c_str());
     }
 }

@@ -24,5 +24,6 @@ STRING ClickOnceManifestsFolder(const STRING& localAppData, const STRING& random
 // The store lies below LOCALAPPDATA or, where that is not set (Windows XP),
 // below the profile's local application-data folder (its parent before
 // Windows 6.0); with neither it is not touched.
-// Silent: whatever cannot be found or deleted is passed over.
+// Whatever cannot be found or deleted is passed over; a manifest the
+// program cannot reach (files_left.h) is counted as left.
 void RemoveClickOnceManifests(const STRING& addInName);

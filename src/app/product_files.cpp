@@ -2,9 +2,11 @@
 
 #include <vector>
 #include <windows.h>
+#include <winioctl.h>
 
 #include "app/working_folder.h"
 #include "foundation/log_file.h"
+#include "foundation/owned_handle.h"
 #include "system/system_info.h"
 
 namespace {
@@ -151,7 +153,14 @@ bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
         error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    if (DeleteFileA((folder.WithTrailingBackslash() + name).c_str())) {
+    const STRING path = folder.WithTrailingBackslash() + name;
+    if (!FitsPathLimit(path)) {
+        Log.Printf("RemoveProductFiles: \"%s\" is longer than a path may be, so it is left\r\n",
+                   path.c_str());
+        error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    if (DeleteFileA(path.c_str())) {
         ++removedByLastRun.files;
         return true;
     }
@@ -159,9 +168,27 @@ bool DeleteFileIn(const STRING& folder, const STRING& name, DWORD& error) {
     return false;
 }
 
-bool IsReparsePoint(const STRING& path) {
+// A link: a reparse point that stands for another name (a junction, a mount
+// point, a symbolic link). A cloud placeholder or a deduplicated file or
+// folder is a reparse point too, but holds its own content: it is removed
+// as any other. One whose tag cannot be read is taken as a link.
+bool IsLink(const STRING& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    OWNED_HANDLE file(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // The largest reparse data there is; its first DWORD is the tag.
+    DWORD data[MAXIMUM_REPARSE_DATA_BUFFER_SIZE / sizeof(DWORD)];
+    DWORD size = 0;
+    if (!file.Valid() ||
+        !DeviceIoControl(file.Get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data, sizeof(data), &size,
+                         nullptr) ||
+        size < sizeof(DWORD))
+        return true;
+    return IsReparseTagNameSurrogate(data[0]);
 }
 
 // Whether a folder on the way from baseFolder to baseFolder\relative, the
@@ -177,7 +204,7 @@ bool ReachedThroughReparsePoint(const STRING& baseFolder, const STRING& relative
         size_t end = separator < 0 ? relative.size() : static_cast<size_t>(separator);
         if (end > from)
             path += "\\" + relative.substr(from, end - from);
-        if ((end > from || relative.empty()) && IsReparsePoint(path)) {
+        if ((end > from || relative.empty()) && IsLink(path)) {
             Log.Printf("RemoveProductFiles: \"%s\" is a junction or link, so nothing in it is "
                        "removed\r\n",
                        path.c_str());
@@ -189,9 +216,11 @@ bool ReachedThroughReparsePoint(const STRING& baseFolder, const STRING& relative
 }
 
 // A file that is not there is as good as deleted: a second run, or one after
-// a run that was cut short, must not report what is already gone.
-bool IsGone(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+// a run that was cut short, must not report what is already gone. A drive
+// or share that is not there (unplugged, not connected) holds what it held.
+bool IsGone(DWORD error, const STRING& folder) {
+    return error == ERROR_FILE_NOT_FOUND ||
+           (error == ERROR_PATH_NOT_FOUND && !IsOnMissingVolume(folder));
 }
 
 // Deletes name in folder; a file that exists and stays goes into failedList
@@ -199,7 +228,7 @@ bool IsGone(DWORD error) {
 bool DeleteAndRecord(const STRING& folder, const STRING& name, bool report, STRING& failedList,
                      STRING& errorText) {
     DWORD error = ERROR_SUCCESS;
-    if (DeleteFileIn(folder, name, error) || IsGone(error))
+    if (DeleteFileIn(folder, name, error) || IsGone(error, folder))
         return true;
     if (report) {
         failedList += folder.WithTrailingBackslash() + name + STR_LF;
@@ -279,7 +308,7 @@ bool RemoveFolder(const STRING& baseFolder, const STRING& relativePath) {
     if (ReachedThroughReparsePoint(baseFolder, relativePath.WithoutTrailingBackslash()))
         return false;
     STRING path = baseFolder.WithTrailingBackslash() + relativePath.WithoutTrailingBackslash();
-    if (!RemoveDirectoryA(path.c_str()))
+    if (!FitsPathLimit(path) || !RemoveDirectoryA(path.c_str()))
         return false;
     ++removedByLastRun.folders;
     return true;

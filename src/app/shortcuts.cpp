@@ -5,6 +5,7 @@
 
 #include "foundation/resource_strings.h"
 #include "foundation/strings.h"
+#include "system/files_left.h"
 #include "system/system_info.h"
 
 namespace {
@@ -16,23 +17,30 @@ const int IDS_HELP_SHORTCUT = 19;
 const char* const PROGRAM_SHORTCUT = "\\Orvalith.lnk";
 const char* const PROGRAM_GROUP = "\\Orvalith";
 
-// Deletes folder followed by name. A name that does not start with a
-// backslash (a string missing from the table) would point outside folder,
-// so it deletes nothing.
-void DeleteShortcut(const STRING& folder, const STRING& name, SHORTCUT_REMOVAL* removed) {
+// Deletes folder, then group ("" or "\\Orvalith"), then name; one that cannot
+// be reached is counted as left. A name that does not start with a backslash
+// (a string missing from the table) would point outside the folder, so it
+// deletes nothing.
+void DeleteShortcut(const USER_FOLDER& folder, const STRING& group, const STRING& name,
+                    SHORTCUT_REMOVAL* removed) {
     if (!name.IsSeparatorAt(0))
         return;
-    if (DeleteFileA((folder + name).c_str()) && removed)
+    if (folder.Unreachable())
+        return CountLeftIn(folder, group + name);
+    STRING path = folder.path + group + name;
+    if (!FitsPathLimit(path))
+        return CountFileLeft(path, ERROR_FILENAME_EXCED_RANGE);
+    if (DeleteFileA(path.c_str()) && removed)
         ++removed->shortcuts;
 }
 
 // The shortcuts a desktop may hold.
 void RemoveShortcutsFrom(int desktop, SHORTCUT_REMOVAL* removed) {
-    STRING folder = GetSpecialFolderPath(nullptr, desktop);
-    if (folder.IsBlank())
+    USER_FOLDER folder = GetSpecialFolderPath(nullptr, desktop);
+    if (folder.wide.empty())
         return;
-    DeleteShortcut(folder, PROGRAM_SHORTCUT, removed);
-    DeleteShortcut(folder, LoadStr(IDS_UNINSTALL_SHORTCUT), removed);
+    DeleteShortcut(folder, STRING(), PROGRAM_SHORTCUT, removed);
+    DeleteShortcut(folder, STRING(), LoadStr(IDS_UNINSTALL_SHORTCUT), removed);
 }
 
 } // namespace
@@ -50,14 +58,14 @@ bool RemoveShortcuts(SHORTCUT_REMOVAL* removed) {
 }
 
 bool RemoveProgramGroup(int specialFolder, SHORTCUT_REMOVAL* removed) {
-    STRING folder = GetSpecialFolderPath(nullptr, specialFolder);
-    if (folder.IsBlank())
+    USER_FOLDER folder = GetSpecialFolderPath(nullptr, specialFolder);
+    if (folder.wide.empty())
         return false;
-    STRING group = folder + PROGRAM_GROUP;
-    DeleteShortcut(group, PROGRAM_SHORTCUT, removed);
-    DeleteShortcut(group, LoadStr(IDS_UNINSTALL_SHORTCUT), removed);
-    DeleteShortcut(group, LoadStr(IDS_HELP_SHORTCUT), removed);
-    if (!RemoveDirectoryA(group.c_str()))
+    const STRING group = PROGRAM_GROUP;
+    DeleteShortcut(folder, group, PROGRAM_SHORTCUT, removed);
+    DeleteShortcut(folder, group, LoadStr(IDS_UNINSTALL_SHORTCUT), removed);
+    DeleteShortcut(folder, group, LoadStr(IDS_HELP_SHORTCUT), removed);
+    if (folder.Unreachable() || !RemoveDirectoryA((folder.path + group).c_str()))
         return false;
     if (removed)
         ++removed->folders;

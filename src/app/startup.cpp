@@ -17,6 +17,7 @@
 #include "outlook/call_watch.h"
 #include "outlook/outlook_connection.h"
 #include "resources/resource_ids.h"
+#include "system/system_info.h"
 
 const char* const PRODUCT_UNINSTALL_KEY =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlecove Orvalith";
@@ -112,10 +113,9 @@ void OpenLog(const COMMAND_LINE& commandLine) {
         return;
     bool opened = Log.OpenFromEnvironment();
     if (!opened && commandLine.quiet) {
-        char folder[MAX_PATH];
-        DWORD length = GetTempPathA(sizeof(folder), folder);
-        if (length > 0 && length < sizeof(folder))
-            opened = Log.Open(STRING(folder).WithTrailingBackslash() + QUIET_LOG_NAME);
+        STRING folder = GetTemporaryFolder().path;
+        if (!folder.empty())
+            opened = Log.Open(folder.WithTrailingBackslash() + QUIET_LOG_NAME);
     }
     if (opened && !commandLine.logFile.IsBlank())
         Log.Printf("Start-up: the log \"%s\" could not be opened\r\n", commandLine.logFile.c_str());

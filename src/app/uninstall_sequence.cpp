@@ -23,6 +23,7 @@
 #include "outlook/views_and_settings.h"
 #include "resources/resource_ids.h"
 #include "system/communications_window.h"
+#include "system/files_left.h"
 #include "system/pause.h"
 
 namespace {
@@ -247,6 +248,17 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
                    shortcuts.folders);
         RowDone(IDC_RESULT_SHORTCUTS);
     });
+    // Files in a user's folder that this program cannot name, or at a path
+    // too long for it, were never tried: told as files not deleted.
+    if (!FilesLeftUnreached().empty()) {
+        Log.Printf("Not removed, as they cannot be reached: %s\r\n", FilesLeftUnreached().c_str());
+        if (!partial) {
+            filesFailed = true;
+            RowFailed(IDC_RESULT_SHORTCUTS);
+            MsgBoxOK(LoadStr(IDS_FILES_NOT_DELETED) + FilesLeftUnreached() + "\n\n" +
+                     FilesLeftReason());
+        }
+    }
 
     WriteStage(STAGE_SETTINGS);
     RowStarted(IDC_LABEL_SETTINGS);
@@ -292,6 +304,7 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     if (!Application.instance)
         Application.instance = instance;
     failedRows.clear();
+    ForgetFilesLeft();
     bool leftFiles = false;
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     SetProgressPartialFlag(partial);

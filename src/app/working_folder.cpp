@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "system/system_info.h"
+
 namespace {
 
 bool IsDriveLetter(char ch) {
@@ -69,6 +71,12 @@ bool IsInFolder(const STRING& path, const STRING& folder) {
            fullPath.IsSeparatorAt(fullFolder.Length());
 }
 
+bool IsOnMissingVolume(const STRING& path) {
+    size_t root = RootLength(path);
+    return root > 0 &&
+           GetFileAttributesA(path.Left(static_cast<int>(root)).c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 bool LeaveFolders(const STRING& first, const STRING& second) {
     char current[MAX_PATH];
     DWORD length = GetCurrentDirectoryA(sizeof(current), current);
@@ -79,9 +87,6 @@ bool LeaveFolders(const STRING& first, const STRING& second) {
     };
     if (!holdsCurrent(first) && !holdsCurrent(second))
         return false;
-    char temporary[MAX_PATH];
-    length = GetTempPathA(sizeof(temporary), temporary);
-    if (length == 0 || length >= sizeof(temporary))
-        return false;
-    return SetCurrentDirectoryA(temporary) != FALSE;
+    STRING temporary = GetTemporaryFolder().path;
+    return !temporary.empty() && SetCurrentDirectoryA(temporary.c_str()) != FALSE;
 }

@@ -17,6 +17,10 @@ bool IsProductFolder(const STRING& text);
 // both made full paths first); a blank folder holds nothing.
 bool IsInFolder(const STRING& path, const STRING& folder);
 
+// Whether path lies on a drive or share that is not there: its root ("X:\"
+// or "\\server\share\") does not exist. False for a path without a root.
+bool IsOnMissingVolume(const STRING& path);
+
 // When the current folder is one of the two folders or inside one, makes the
 // system's temporary folder current; true when it moved. A folder text that
 // is not IsProductFolder holds nothing.

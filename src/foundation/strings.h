@@ -104,6 +104,14 @@ public:
     void Add(const ITEM_TYPE& item) { this->push_back(item); }
 };
 
+// The longest path the ANSI file functions take on every Windows the program
+// runs on: MAX_PATH with its terminating NUL. A longer path is never cut to
+// fit: whatever it names is logged and reported as left.
+const int PATH_LIMIT = MAX_PATH - 1;
+inline bool FitsPathLimit(const STRING& path) {
+    return path.Length() <= PATH_LIMIT;
+}
+
 // Shared constant texts, built before the entry point runs.
 extern const STRING STR_BACKSLASH, STR_OPEN_BRACKET, STR_CLOSE_BRACKET_LF, STR_EQUALS, STR_COLON,
     STR_COMMA, STR_COMMA_SPACE, STR_SEMICOLON, STR_DOT, STR_DASH, STR_QUOTE, STR_APOSTROPHE,

@@ -2,12 +2,62 @@
 
 #include <shlobj.h>
 
-STRING GetLocalAppDataFolder() {
-    char buffer[MAX_PATH] = "";
-    DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", buffer, sizeof(buffer));
-    if (length == 0 || length >= sizeof(buffer))
-        return STRING();
-    return buffer;
+namespace {
+
+// wide in the ANSI code page, when every character survives the round trip
+// (a best-fit mapping does not); false otherwise.
+bool ToAnsiExactly(const std::wstring& wide, STRING& ansi) {
+    ansi = STRING::FromWide(wide.c_str());
+    BOOL usedDefault = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                        &usedDefault);
+    return !usedDefault && ansi.ToWide() == wide;
+}
+
+// Answers from a wide function that takes a buffer and its size in
+// characters, returning the length (or the size needed).
+template <typename QUERY> std::wstring AskWide(QUERY query) {
+    std::wstring text(MAX_PATH, L'\0');
+    DWORD length = query(&text[0], static_cast<DWORD>(text.size()));
+    if (length >= text.size()) {
+        text.assign(length + 1, L'\0');
+        length = query(&text[0], static_cast<DWORD>(text.size()));
+    }
+    if (length == 0 || length >= text.size())
+        return std::wstring();
+    text.resize(length);
+    return text;
+}
+
+} // namespace
+
+USER_FOLDER UserFolderFromWide(const std::wstring& wide) {
+    USER_FOLDER folder;
+    folder.wide = wide;
+    if (wide.empty())
+        return folder;
+    STRING ansi;
+    if (!ToAnsiExactly(wide, ansi)) {
+        std::wstring shortName = AskWide([&wide](wchar_t* buffer, DWORD size) {
+            return GetShortPathNameW(wide.c_str(), buffer, size);
+        });
+        if (shortName.empty() || !ToAnsiExactly(shortName, ansi))
+            ansi.clear();
+    }
+    if (FitsPathLimit(ansi))
+        folder.path = ansi;
+    return folder;
+}
+
+USER_FOLDER GetLocalAppDataFolder() {
+    return UserFolderFromWide(AskWide([](wchar_t* buffer, DWORD size) {
+        return GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, size);
+    }));
+}
+
+USER_FOLDER GetTemporaryFolder() {
+    return UserFolderFromWide(
+        AskWide([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }));
 }
 
 namespace {
@@ -57,16 +107,16 @@ private:
 
 } // namespace
 
-STRING GetSpecialFolderPath(HWND owner, int folderId) {
+USER_FOLDER GetSpecialFolderPath(HWND owner, int folderId) {
     SHELL_ALLOCATOR allocator;
     LPITEMIDLIST items = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(owner, folderId, &items)) || !items)
-        return STRING();
-    char path[MAX_PATH] = "";
-    if (!SHGetPathFromIDListA(items, path))
-        path[0] = '\0';
+        return USER_FOLDER();
+    wchar_t path[MAX_PATH] = L"";
+    if (!SHGetPathFromIDListW(items, path))
+        path[0] = L'\0';
     allocator.Free(items);
-    return path;
+    return UserFolderFromWide(path);
 }
 
 STRING GetSystemErrorText(DWORD code) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <windows.h>
+#include <winioctl.h>
 
 #include "app/product_files.h"
 #include "app/registry_entries.h"
@@ -78,6 +79,52 @@ TEST(ProductFiles, JunctionsAreNeitherEnteredNorRemoved) {
     EXPECT_TRUE(RemoveProductFiles(install.program, install.program));
     EXPECT_EQ(FilesLeft(elsewhere, there), there);
     EXPECT_TRUE(Exists(install.program + "\\Orvalith Add-In"));
+}
+
+// Only a reparse point that stands for another name is a link: an empty
+// folder of deduplicated or cloud files holds its own content, and goes with
+// every folder above it. Wine sets no such reparse point.
+TEST(ProductFiles, AReparsePointThatIsNoLinkGoesAsAnyOther) {
+    INSTALLED install("Program");
+    const std::string resources = install.program + "\\Orvalith Add-In\\Application Files\\"
+                                                    "Orvalith Outlook Add-In_5_0_72_0\\Resources";
+    ASSERT_TRUE(DeleteFolderTree(resources) && CreateDirectoryA(resources.c_str(), nullptr));
+    OWNED_HANDLE folder(CreateFileA(resources.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+    DWORD header[2] = {IO_REPARSE_TAG_DEDUP, 0}, size = 0;
+    if (!DeviceIoControl(folder.Get(), FSCTL_SET_REPARSE_POINT, header, sizeof(header), nullptr, 0,
+                         &size, nullptr))
+        GTEST_SKIP() << "no deduplicated folder can be made here: " << GetLastError();
+    folder.Reset();
+    EXPECT_TRUE(RemoveProductFiles(install.program, install.program));
+    EXPECT_FALSE(Exists(install.program));
+}
+
+// A drive that is not there, and a path longer than a path may be, leave
+// what they hold: listed whole with the system's reason, never taken as
+// already gone; whatever can be reached still goes.
+TEST(ProductFiles, WhatCannotBeReachedIsListedNotTakenAsGone) {
+    std::string missing = "?:\\Orvalith";
+    for (char letter = 'Y'; letter > 'D' && missing[0] == '?'; --letter)
+        if (GetDriveTypeA((std::string(1, letter) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR)
+            missing[0] = letter;
+    EXPECT_FALSE(RemoveProductFiles(missing, missing));
+    EXPECT_EQ(FailedFileList(), Listed(missing, CurrentProductFiles()));
+    EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_PATH_NOT_FOUND));
+
+    // The program files fit in MAX_PATH there, the add-in's never.
+    TEMP_FOLDER temp;
+    const std::string deep = temp.File(std::string(234 - temp.Path().Length(), 'd'));
+    STRINGS program, addIn;
+    for (const std::string& file : CurrentProductFiles())
+        (file.find('\\') == std::string::npos ? program : addIn).push_back(file);
+    for (const std::string& file : program)
+        MakeFile(deep + "\\" + file);
+    EXPECT_FALSE(RemoveProductFiles(deep, deep));
+    EXPECT_EQ(FailedFileList(), Listed(deep, addIn));
+    EXPECT_EQ(LastDeleteError(), GetSystemErrorText(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_FALSE(Exists(deep));
 }
 
 TEST(ProductFiles, FoldersGoOnlyWhenEmpty) {

@@ -2,6 +2,8 @@
 
 #include "system/communications_window.h"
 #include "system/processes.h"
+#include "system/system_info.h"
+#include "testkit/temp_folder.h"
 #include "testkit/test_window.h"
 
 // This test program stands in for the program looked for; finding another
@@ -56,4 +58,32 @@ TEST(CommunicationsWindow, FoundOnlyAsAMessageOnlyWindowAndClosedSynchronously) 
     EXPECT_EQ(7, CloseCommunicationsWindow(CLASS_NAME, TITLE));
     EXPECT_EQ(1, other.closes);
     EXPECT_FALSE(IsWindow(found));
+}
+
+// A user's folder whose name the code page cannot hold (best fitted, it
+// would name another folder) is reached through its short name; one without
+// a short name, or too long for a path, cannot be reached, and keeps its own
+// name for telling what it holds.
+TEST(UserFolder, ANameTheCodePageCannotHoldIsReachedByItsShortNameOrNotAtAll) {
+    TEMP_FOLDER temp;
+    const std::wstring wideTemp = temp.Path().ToWide();
+    const std::wstring polish = wideTemp + L"\\\u0141ukasz";
+    ASSERT_TRUE(CreateDirectoryW(polish.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(temp.File("Lukasz").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((polish + L"\\Desktop").c_str(), nullptr));
+
+    EXPECT_EQ(UserFolderFromWide(wideTemp).path, temp.Path());
+    USER_FOLDER reached = UserFolderFromWide(polish);
+    EXPECT_FALSE(reached.Unreachable());
+    EXPECT_NE(reached.path, temp.File("Lukasz"));
+    EXPECT_NE(GetFileAttributesA((reached.path + "\\Desktop").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::wstring gone = wideTemp + L"\\\u0141ucja",
+                       tooLong = wideTemp + L"\\" + std::wstring(250, L'x');
+    for (const std::wstring& wide : {gone, tooLong}) {
+        USER_FOLDER unreachable = UserFolderFromWide(wide);
+        EXPECT_TRUE(unreachable.Unreachable());
+        EXPECT_EQ(unreachable.wide, wide);
+    }
+    EXPECT_FALSE(UserFolderFromWide(L"").Unreachable());
 }
