@@ -69,6 +69,19 @@ bool IsExistingFile(const STRING& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The program an unstartable command names, to tell the user: its first
+// text ending in ".exe" at a space or a tab, else the whole command.
+STRING NamedProgram(const STRING& command) {
+    STRING text = command;
+    text.Trim(' ');
+    for (size_t end = text.find_first_of(" \t"); end != STRING::npos;
+         end = text.find_first_of(" \t", end + 1)) {
+        if (EndsWithExe(text.Left(static_cast<int>(end))))
+            return text.Left(static_cast<int>(end));
+    }
+    return text;
+}
+
 // Starts the command and waits for it: a quiet run only so long, since nobody
 // may be there to answer the command's windows. A command that names no
 // program is not started, and is told as one that could not be found.
@@ -79,7 +92,7 @@ UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
     STRING parameters;
     if (!SplitUninstallCommand(command, file, parameters)) {
         Log.Printf("UninstallAddIn: the command \"%s\" names no program\r\n", command.c_str());
-        ShowLaunchError(displayName, command, title, SE_ERR_FNF);
+        ShowLaunchError(displayName, NamedProgram(command), title, SE_ERR_FNF);
         return UNINSTALL_FAILED;
     }
     bool quiet = MessagesAreQuiet();
@@ -105,7 +118,8 @@ UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
 bool SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters) {
     file.clear();
     parameters.clear();
-    size_t start = command.find_first_not_of(' ');
+    const char* const whiteSpace = " \t";
+    size_t start = command.find_first_not_of(whiteSpace);
     if (start == STRING::npos)
         return false;
     // Windows quotes a program path that holds spaces.
@@ -120,26 +134,22 @@ bool SplitUninstallCommand(const STRING& command, STRING& file, STRING& paramete
         parameters.clear();
         return false;
     }
-    // Unquoted, as Windows reads it: the first text ending in ".exe" that
-    // names an existing file, else the first text ending in ".exe" at all.
-    STRING lower = command.ToLower();
-    size_t end = STRING::npos;
-    for (size_t at = lower.find(EXE_EXTENSION, start); at != STRING::npos;
-         at = lower.find(EXE_EXTENSION, at + 1)) {
-        size_t candidateEnd = at + strlen(EXE_EXTENSION);
-        if (end == STRING::npos)
-            end = candidateEnd;
-        if (IsExistingFile(command.substr(start, candidateEnd - start))) {
-            end = candidateEnd;
-            break;
+    // Unquoted, as Windows reads it: the texts that end at a space or a tab,
+    // or at the end, shortest first; of those, only one that ends in ".exe"
+    // and names an existing file is a program. None: nothing is started.
+    for (size_t end = command.find_first_of(whiteSpace, start);;
+         end = command.find_first_of(whiteSpace, end + 1)) {
+        const size_t stop = end == STRING::npos ? command.size() : end;
+        const STRING candidate = command.substr(start, stop - start);
+        if (EndsWithExe(candidate) && IsExistingFile(candidate)) {
+            file = candidate;
+            parameters = command.substr(stop);
+            parameters.Trim(' ').Trim('\t').Trim(' ');
+            return true;
         }
+        if (end == STRING::npos)
+            return false;
     }
-    if (end == STRING::npos)
-        return false;
-    file = command.substr(start, end - start);
-    parameters = command.substr(end);
-    parameters.Trim(' ');
-    return true;
 }
 
 UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,

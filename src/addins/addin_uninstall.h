@@ -43,11 +43,12 @@ UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      DWORD& exitCode);
 
 // Splits an uninstall command into the program's file and its parameters;
-// false, with both empty, when it names no program (no ".exe").
-// A command that begins, after spaces, with a double quote names the file up
-// to the next double quote, and the parameters are the rest; the file must
-// end in ".exe". Any other command is read as Windows reads an unquoted
-// command line: the file is the first text from its start to a ".exe" (any
-// letter case) that names an existing file, else the first such text at all;
-// the parameters are the rest. Parameters lose the spaces at either end.
+// false, with both empty, when it names no program.
+// A command that begins, after spaces and tabs, with a double quote names the
+// file up to the next double quote, and the parameters are the rest; the file
+// must end in ".exe". Any other command is read as Windows reads an unquoted
+// command line, split only at a space or a tab: the file is the shortest text
+// from its start to a space, a tab or the end that ends in ".exe" (any letter
+// case) and names an existing file; the parameters are the rest. Parameters
+// lose the spaces and tabs at either end.
 bool SplitUninstallCommand(const STRING& command, STRING& file, STRING& parameters);

@@ -236,21 +236,26 @@ TEST(AddInUninstall, AnEntryThatRemainsFailsUntold) {
     EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
 }
 
-// Unquoted, a command is read as Windows reads it: up to the first ".exe",
-// in any case, that names an existing file, else up to the first at all.
+// Unquoted, a command is read as Windows reads it: split at a space or a
+// tab only, shortest first, where the text before ends in ".exe", in any
+// case, and names an existing file; never inside a word ("a.exe" beside
+// "a.exe.d"); a command that names no existing program is not started.
 TEST(SplitUninstallCommand, TakesAQuotedFileWholeAndOthersUpToAnExeAsWindowsDoes) {
     TEMP_FOLDER temp;
-    const std::string dotted = temp.File("a.exe.d");
+    const std::string dotted = temp.File("a.exe.d"), spaced = temp.File("My Tools");
     ASSERT_TRUE(CreateDirectoryA(dotted.c_str(), nullptr));
-    CreateTestFile(dotted + "\\u.exe");
+    ASSERT_TRUE(CreateDirectoryA(spaced.c_str(), nullptr));
+    for (const std::string& file :
+         {dotted + "\\u.exe", std::string(temp.File("a.exe")), spaced + "\\U.EXE"})
+        CreateTestFile(file);
     const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"C:\\Tools\\Remover.exe /Uninstall x", "C:\\Tools\\Remover.exe", "/Uninstall x"},
+        {"C:\\Tools\\Remover.exe /Uninstall x", "", ""},
         {"  \"C:\\My Tools\\a.exe.exe\"/q  ", "C:\\My Tools\\a.exe.exe", "/q"},
         {"\"C:\\My Tools\\Remover.exe", "C:\\My Tools\\Remover.exe", ""},
-        {"C:\\My \"Tools\"\\Remover.exe /q", "C:\\My \"Tools\"\\Remover.exe", "/q"},
-        {"C:\\a.exe\\b.exe  -q  ", "C:\\a.exe", "\\b.exe  -q"},
+        {"C:\\My \"Tools\"\\Remover.exe /q", "", ""},
         {dotted + "\\u.exe /x", dotted + "\\u.exe", "/x"},
-        {" C:\\Tools\\UNINST.EXE /q", "C:\\Tools\\UNINST.EXE", "/q"},
+        {"\t" + spaced + "\\U.EXE\t/q ", spaced + "\\U.EXE", "/q"},
+        {temp.File("a.exe") + " " + spaced + "\\U.EXE", temp.File("a.exe"), spaced + "\\U.EXE"},
         {"rundll32 remover.dll,Remove", "", ""},
         {"\"C:\\Tools\\remove.cmd\" /q", "", ""},
     };
