@@ -154,6 +154,13 @@ SCENARIOS = {
     "cut_short_late": dict(answers="Yes", arguments=PROGRAM_WIN, cut_points=["files", "registry"],
                            about="runs cut short halfway through the program files and right "
                                  "after the registry step, each run again"),
+    # A Japanese Windows (code page 932), the product installed below the
+    # user's folder in folders whose names end in characters whose second
+    # byte is that of a backslash.
+    "code_page_932": dict(arguments="/Quiet", log=QUIET_LOG, exit=0, locale="ja_JP.UTF-8",
+                          program=r"AppData\Local\Brindlecoveソ\Orvalith 十",
+                          about="a quiet run on a Japanese Windows, the product in folders "
+                                "ending in ソ and 十: everything removed, exit code 0"),
 }
 
 
@@ -921,7 +928,7 @@ def scenario_removes(scenario):
                         "outlook_gone_first",
                         "full_yes", "partial", "file_held_open", "sync_conflict",
                         "windows_vista", "second_run", "quiet_full", "quiet_file_held_open",
-                        "cut_short_early", "cut_short_late")
+                        "cut_short_early", "cut_short_late", "code_page_932")
 
 
 # --- Outlook as a process of its own ------------------------------------------
@@ -1216,6 +1223,11 @@ def check(scenario, seen):
                "a restore point is begun and ended")
         expect(seen["helper_closed"], "the add-in helper's window is closed")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
+    elif scenario == "code_page_932":
+        expect(all(row + ": Done" in log for row in ROWS), "every step logged with Done")
+        expect("Removed 64 files and 15 folders; not removed: none" in log,
+               "every file and folder removed, none taken as gone")
+        expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
     elif scenario == "quiet_outlook_running":
         expect("cannot proceed while Outlook is running" in log, "message 16 in the log")
         expect(seen["unexpected_fate"] == 0, "nothing changes")
@@ -1280,6 +1292,36 @@ def run(build, out, scenario):
                     os.rename(path, path.replace(".", tag + ".", 1))
         before = after
     return results
+
+
+# --- Windows of other languages ------------------------------------------------
+
+def run_in_locale(build, out, scenario):
+    """run() on a Windows of another language: every Wine process of the
+    scenario runs in its locale (Wine takes the code page from it, and needs
+    it compiled to read Linux file names in it), the product lives in the
+    scenario's folder below the user's, and the registry is seeded from a
+    UTF-16 file, since regedit reads a REGEDIT4 file in the code page."""
+    global PROGRAM_WIN, seeded_prefix
+    settings = SCENARIOS[scenario]
+    locales = os.path.join(build, "locale")
+    if not os.path.isdir(os.path.join(locales, settings["locale"])):
+        language, _, charset = settings["locale"].partition(".")
+        os.makedirs(locales, exist_ok=True)
+        subprocess.run(["localedef", "-i", language, "-f", charset,
+                        os.path.join(locales, settings["locale"])], check=True)
+    os.environ.update(LANG=settings["locale"], LC_ALL=settings["locale"], LOCPATH=locales)
+    PROGRAM_WIN = "C:\\users\\%s\\%s" % (user_name(pristine_prefix(build)), settings["program"])
+    ascii_seeded = seeded_prefix
+
+    def seeded_from_utf16(build, pristine, seed, local_outlook=None):
+        text = open(seed, encoding="utf-8").read().replace("REGEDIT4", "Windows Registry Editor "
+                                                           "Version 5.00", 1)
+        with open(seed, "w", encoding="utf-16", newline="\r\n") as file:
+            file.write(text)
+        return ascii_seeded(build, pristine, seed, local_outlook)
+    seeded_prefix = seeded_from_utf16
+    return run(build, out, scenario)
 
 
 # --- cut short, then run again ------------------------------------------------
@@ -1478,7 +1520,8 @@ def main():
             for report, _, problems in run_cut_short(build, out, options.scenario):
                 print(report + "".join("!! %s\n" % problem for problem in problems))
             return 0
-        for _, report, _ in run(build, out, options.scenario):
+        runner = run_in_locale if "locale" in SCENARIOS[options.scenario] else run
+        for _, report, _ in runner(build, out, options.scenario):
             print(report)
         return 0
     if options.name not in SCENARIOS:
@@ -1492,6 +1535,8 @@ def main():
             for report, _, found in run_cut_short(build, out, options.name):
                 print(report)
                 problems += found
+        elif "locale" in SCENARIOS[options.name]:
+            results = run_in_locale(build, out, options.name)
         else:
             results = run(build, out, options.name)
     except (LookupError, ValueError, TypeError, OSError) as error:
