@@ -103,9 +103,9 @@ void RemoveClickOnceManifests(const STRING& addInName) {
             continue;
         STRING file = STR_BACKSLASH + name + ".manifest";
         if (parent.Unreachable())
-            CountLeftIn(parent, STR_BACKSLASH + below + file);
+            CountLeftIn(parent, STR_BACKSLASH + below + file, parent.unreachableBecause);
         else if (!FitsPathLimit(folder + file))
-            CountFileLeft(folder + file, ERROR_FILENAME_EXCED_RANGE);
+            CountLeftIn(parent, STR_BACKSLASH + below + file, ERROR_FILENAME_EXCED_RANGE);
         else
             DeleteFileA((folder + file).c_str());
     }

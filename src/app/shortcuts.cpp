@@ -26,10 +26,10 @@ void DeleteShortcut(const USER_FOLDER& folder, const STRING& group, const STRING
     if (!name.IsSeparatorAt(0))
         return;
     if (folder.Unreachable())
-        return CountLeftIn(folder, group + name);
+        return CountLeftIn(folder, group + name, folder.unreachableBecause);
     STRING path = folder.path + group + name;
     if (!FitsPathLimit(path))
-        return CountFileLeft(path, ERROR_FILENAME_EXCED_RANGE);
+        return CountLeftIn(folder, group + name, ERROR_FILENAME_EXCED_RANGE);
     if (DeleteFileA(path.c_str()) && removed)
         ++removed->shortcuts;
 }

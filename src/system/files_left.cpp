@@ -15,12 +15,15 @@ void CountFileLeft(const STRING& path, DWORD reason) {
     filesLeft += path + STR_LF;
 }
 
-void CountLeftIn(const USER_FOLDER& folder, const STRING& relativePath) {
+void CountLeftIn(const USER_FOLDER& folder, const STRING& relativePath, DWORD reason) {
     std::wstring wide = folder.wide + relativePath.ToWide();
-    if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES)
+    // A drive's path over MAX_PATH is asked in its long form.
+    std::wstring asked =
+        wide.size() >= MAX_PATH && wide.size() > 2 && wide[1] == L':' ? L"\\\\?\\" + wide : wide;
+    if (GetFileAttributesW(asked.c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
     // Shown as the code page can show it: best fitted.
-    CountFileLeft(STRING::FromWide(wide.c_str()), ERROR_NO_UNICODE_TRANSLATION);
+    CountFileLeft(STRING::FromWide(wide.c_str()), reason);
 }
 
 const STRING& FilesLeftUnreached() {

@@ -11,10 +11,10 @@
 
 // Logs path as left for the system error reason and lists it.
 void CountFileLeft(const STRING& path, DWORD reason);
-// Lists folder's relativePath ("\name...") as left when it exists there:
-// asked by the folder's own, wide name, since its ANSI name reaches
-// another folder or none.
-void CountLeftIn(const USER_FOLDER& folder, const STRING& relativePath);
+// Lists folder's relativePath ("\name...") as left for reason when it
+// exists there: asked by the folder's own, wide name, since the ANSI name
+// reaches another folder, or none, or is too long.
+void CountLeftIn(const USER_FOLDER& folder, const STRING& relativePath, DWORD reason);
 
 // One line per file left, its path followed by "\n"; empty when none.
 const STRING& FilesLeftUnreached();

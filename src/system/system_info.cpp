@@ -44,7 +44,11 @@ USER_FOLDER UserFolderFromWide(const std::wstring& wide) {
         if (shortName.empty() || !ToAnsiExactly(shortName, ansi))
             ansi.clear();
     }
-    if (FitsPathLimit(ansi))
+    if (ansi.empty())
+        folder.unreachableBecause = ERROR_NO_UNICODE_TRANSLATION;
+    else if (!FitsPathLimit(ansi))
+        folder.unreachableBecause = ERROR_FILENAME_EXCED_RANGE;
+    else
         folder.path = ansi;
     return folder;
 }

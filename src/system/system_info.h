@@ -18,6 +18,9 @@
 struct USER_FOLDER {
     STRING path;       // for the ANSI functions; empty when unreachable or none
     std::wstring wide; // as Windows names it; empty when Windows names none
+    // Why it cannot be reached: ERROR_NO_UNICODE_TRANSLATION or
+    // ERROR_FILENAME_EXCED_RANGE.
+    DWORD unreachableBecause = ERROR_SUCCESS;
     bool Unreachable() const { return path.empty() && !wide.empty(); }
 };
 USER_FOLDER UserFolderFromWide(const std::wstring& wide);

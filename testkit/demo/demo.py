@@ -161,6 +161,12 @@ SCENARIOS = {
                           program=r"AppData\Local\Brindlecoveソ\Orvalith 十",
                           about="a quiet run on a Japanese Windows, the product in folders "
                                 "ending in ソ and 十: everything removed, exit code 0"),
+    # A Western Windows (code page 1252) whose desktop is in a folder the code
+    # page cannot name: reached through its short name.
+    "code_page_1252": dict(arguments="/Quiet", log=QUIET_LOG, exit=0, locale="en_US.UTF-8",
+                           desktop=r"Łukasz\Desktop",
+                           about="a quiet run on a Western Windows whose desktop is in "
+                                 "\"Łukasz\": everything removed, exit code 0"),
 }
 
 
@@ -928,7 +934,7 @@ def scenario_removes(scenario):
                         "outlook_gone_first",
                         "full_yes", "partial", "file_held_open", "sync_conflict",
                         "windows_vista", "second_run", "quiet_full", "quiet_file_held_open",
-                        "cut_short_early", "cut_short_late", "code_page_932")
+                        "cut_short_early", "cut_short_late", "code_page_932", "code_page_1252")
 
 
 # --- Outlook as a process of its own ------------------------------------------
@@ -1223,10 +1229,11 @@ def check(scenario, seen):
                "a restore point is begun and ended")
         expect(seen["helper_closed"], "the add-in helper's window is closed")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
-    elif scenario == "code_page_932":
+    elif scenario in ("code_page_932", "code_page_1252"):
         expect(all(row + ": Done" in log for row in ROWS), "every step logged with Done")
         expect("Removed 64 files and 15 folders; not removed: none" in log,
                "every file and folder removed, none taken as gone")
+        expect("Removed 10 shortcuts and 2 Start-menu folders" in log, "every shortcut removed")
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
     elif scenario == "quiet_outlook_running":
         expect("cannot proceed while Outlook is running" in log, "message 16 in the log")
@@ -1300,8 +1307,9 @@ def run_in_locale(build, out, scenario):
     """run() on a Windows of another language: every Wine process of the
     scenario runs in its locale (Wine takes the code page from it, and needs
     it compiled to read Linux file names in it), the product lives in the
-    scenario's folder below the user's, and the registry is seeded from a
-    UTF-16 file, since regedit reads a REGEDIT4 file in the code page."""
+    scenario's folder below the user's, the user's desktop where the scenario
+    puts it, and the registry is seeded from a UTF-16 file, since regedit
+    reads a REGEDIT4 file in the code page."""
     global PROGRAM_WIN, seeded_prefix
     settings = SCENARIOS[scenario]
     locales = os.path.join(build, "locale")
@@ -1311,12 +1319,21 @@ def run_in_locale(build, out, scenario):
         subprocess.run(["localedef", "-i", language, "-f", charset,
                         os.path.join(locales, settings["locale"])], check=True)
     os.environ.update(LANG=settings["locale"], LC_ALL=settings["locale"], LOCPATH=locales)
-    PROGRAM_WIN = "C:\\users\\%s\\%s" % (user_name(pristine_prefix(build)), settings["program"])
+    user_folder = "C:\\users\\" + user_name(pristine_prefix(build))
+    PROGRAM_WIN = user_folder + "\\" + settings["program"] if "program" in settings else PROGRAM_WIN
+    shell_folders = ""
+    if "desktop" in settings:
+        desktop = user_folder + "\\" + settings["desktop"]
+        plain_user_folder = MACHINE.user_folder
+        MACHINE.user_folder = lambda machine, *parts: \
+            desktop if parts == ("Desktop",) else plain_user_folder(machine, *parts)
+        shell_folders = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\" \
+            "Explorer\\User Shell Folders]\n\"Desktop\"=%s\n" % reg_text(desktop)
     ascii_seeded = seeded_prefix
 
     def seeded_from_utf16(build, pristine, seed, local_outlook=None):
         text = open(seed, encoding="utf-8").read().replace("REGEDIT4", "Windows Registry Editor "
-                                                           "Version 5.00", 1)
+                                                           "Version 5.00", 1) + shell_folders
         with open(seed, "w", encoding="utf-16", newline="\r\n") as file:
             file.write(text)
         return ascii_seeded(build, pristine, seed, local_outlook)

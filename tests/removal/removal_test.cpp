@@ -8,6 +8,7 @@
 #include "app/registry_entries.h"
 #include "app/shortcuts.h"
 #include "app/startup.h"
+#include "system/files_left.h"
 #include "system/system_info.h"
 #include "testkit/product_layout.h"
 #include "testkit/shell_folders.h"
@@ -262,6 +263,29 @@ const std::string UNINSTALL = PRODUCT_UNINSTALL_KEY;
 // An all-users install loses its machine row, not a neighbour whose name
 // begins alike; a row with subkeys stays; missing keys are not made by looking
 // for them. (What a per-user install loses: the scenarios.)
+// A shortcut past the path limit is never cut to fit: it stays, listed as
+// left with the reason, while the one beside it that fits goes.
+TEST(Shortcuts, AShortcutPastThePathLimitIsListedAsLeft) {
+    TEMP_FOLDER temp;
+    const std::string desktop = temp.File(std::string(239 - temp.Path().Length(), 'd'));
+    SHELL_FOLDER_REDIRECT redirect(HKEY_CURRENT_USER, "Desktop", desktop);
+    MakeFile(desktop + "\\Orvalith.lnk");
+    const std::string past = desktop + "\\Uninstall Orvalith.lnk";
+    const std::wstring pastWide = L"\\\\?\\" + STRING(past).ToWide();
+    ASSERT_TRUE(OWNED_HANDLE(CreateFileW(pastWide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr))
+                    .Valid());
+    ForgetFilesLeft();
+    SHORTCUT_REMOVAL removed;
+    RemoveDesktopShortcuts(&removed);
+    EXPECT_EQ(removed.shortcuts, 1);
+    EXPECT_FALSE(Exists(desktop + "\\Orvalith.lnk"));
+    EXPECT_EQ(FilesLeftUnreached(), past + "\n");
+    EXPECT_EQ(FilesLeftReason(), GetSystemErrorText(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_TRUE(DeleteFileW(pastWide.c_str()));
+    ForgetFilesLeft();
+}
+
 TEST(RegistryEntries, OnlyTheProductsOwnKeysGo) {
     const std::string mapiApps = "Software\\Microsoft\\Windows Messaging Subsystem\\MSMapiApps";
     TEMPORARY_KEY machineUninstall(HKLM, UNINSTALL);
