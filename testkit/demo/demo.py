@@ -1174,9 +1174,9 @@ def check(scenario, seen):
     # the calendar step part way.
     problems += check_outlook(scenario, seen)
     if scenario not in ("second_run", "sync_conflict", "outlook_gone", "outlook_gone_first",
-                        "quiet_outlook_hang"):
+                        "quiet_outlook_hang", "outlook_busy_beyond_budget"):
         problems += outlook_as_expected(seen["out"], scenario_removes(scenario))
-    elif scenario == "sync_conflict":
+    elif scenario in ("sync_conflict", "outlook_busy_beyond_budget"):
         problems += [p for p in outlook_as_expected(seen["out"], False)
                      if "user's" in p]
     expect(not any(e["event"] in ("gave-up", "problem") for e in seen["events"]),

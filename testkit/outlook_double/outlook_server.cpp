@@ -316,6 +316,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    // Why, as the loop ended: the shutdown below releases the stubs too. A
+    // release after the client died is COM's collection of what the dead
+    // client held, not the client's.
+    const char* why = released && !clientDied ? "released by the client"
+                      : released || orphaned  ? "ended because the client died"
+                      : clientDied            ? "ended, the client dead and holding nothing"
+                                              : "ended, idle";
     fake_outlook::SetRunning(false);
     CoRevokeClassObject(registration);
     fake_outlook::WriteBack();
@@ -324,10 +331,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (filtered)
         CoRegisterMessageFilter(previousFilter, nullptr);
     CoUninitialize();
-    const char* why = released     ? "released by the client"
-                      : orphaned   ? "ended because the client died"
-                      : clientDied ? "ended, the client dead and holding nothing"
-                                   : "ended, idle";
     fake_outlook::RecordProcess("Ended " + std::to_string(GetCurrentProcessId()) + " " + why);
     return 0;
 }
