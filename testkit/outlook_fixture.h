@@ -12,6 +12,7 @@
 #include "foundation/error_code.h"
 #include "outlook/com_error.h"
 #include "outlook/outlook_connection.h"
+#include "outlook/outlook_errors.h"
 #include "outlook/outlook_folders.h"
 #include "system/pause.h"
 #include "testkit/outlook_double/fake_outlook.h"
@@ -39,6 +40,7 @@ protected:
     void SetUp() override {
         CoInitialize(nullptr);
         SetPausesSkippedForTesting(true);
+        ForgetOutlookFailures();
         fake_outlook::Load(PROFILE);
         fake_outlook::Register();
     }
@@ -61,6 +63,7 @@ protected:
     // A fresh connection to the profile with these faults added.
     static void Reload(const char* faults) {
         ReleaseOutlook();
+        ForgetOutlookFailures();
         fake_outlook::Load(PROFILE);
         fake_outlook::Add(faults);
     }

@@ -60,7 +60,10 @@ void BeginRestorePoint() {
 }
 
 void EndRestorePoint() {
-    SetRestorePoint(END_SYSTEM_CHANGE, APPLICATION_INSTALL, sequenceNumber);
+    // Once only: every way a run ends comes here, some of them after another.
+    INT64 sequence = sequenceNumber;
+    sequenceNumber = -1;
+    SetRestorePoint(END_SYSTEM_CHANGE, APPLICATION_INSTALL, sequence);
 }
 
 INT64 RestorePointSequenceNumber() {

@@ -14,10 +14,13 @@ const DWORD APPLICATION_INSTALL = 0;
 INT64 SetRestorePoint(DWORD eventType, DWORD restorePointType, INT64 sequenceNumber);
 // Opens the restore point and keeps its sequence number (-1 when it failed).
 void BeginRestorePoint();
-// Closes the restore point that BeginRestorePoint opened; nothing when none.
+// Closes the restore point that BeginRestorePoint opened, as made
+// (END_SYSTEM_CHANGE), so that the user can go back to it; nothing when none
+// was opened or it is closed already.
 void EndRestorePoint();
 
-// The kept sequence number: -1 until a BeginRestorePoint succeeds.
+// The kept sequence number: -1 until a BeginRestorePoint succeeds, and again
+// once EndRestorePoint has closed it.
 INT64 RestorePointSequenceNumber();
 // Test seam: back to the state before any BeginRestorePoint.
 void ResetRestorePointForTesting();

@@ -14,6 +14,7 @@ namespace {
 STRING failedFileList;
 STRING lastDeleteError;
 FILE_REMOVAL removedByLastRun;
+bool keepUninstallPrograms = false;
 
 using NAME_LIST = std::vector<const char*>;
 
@@ -274,6 +275,13 @@ private:
     STRING lastError_;
 };
 
+// The programs that the uninstall entry runs, kept while a second run is
+// needed.
+bool IsKeptUninstallProgram(const char* name) {
+    return keepUninstallPrograms && (lstrcmpiA(name, "OrvalithUnPhase1.exe") == 0 ||
+                                     lstrcmpiA(name, "Orvalith Uninstall.exe") == 0);
+}
+
 // The folder above folder, whether or not folder ends with a separator; the
 // empty text when it has no separator.
 STRING ParentFolder(const STRING& folder) {
@@ -294,6 +302,10 @@ const STRING& LastDeleteError() {
 
 const FILE_REMOVAL& RemovedByLastRun() {
     return removedByLastRun;
+}
+
+void KeepUninstallPrograms(bool keep) {
+    keepUninstallPrograms = keep;
 }
 
 bool DeleteProductFile(const STRING& folder, const STRING& fileName, bool report) {
@@ -331,8 +343,10 @@ bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolde
         return true;
     }
 
-    for (const char* name : PROGRAM_FILES)
-        DeleteProductFile(programFolder, name, true);
+    for (const char* name : PROGRAM_FILES) {
+        if (!IsKeptUninstallProgram(name))
+            DeleteProductFile(programFolder, name, true);
+    }
 
     ADDIN_DEPLOYMENT current(GENERATION_A, programFolder, true);
     ADDIN_DEPLOYMENT previous(GENERATION_B, programFolder, false);

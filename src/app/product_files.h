@@ -35,6 +35,11 @@ const FILE_REMOVAL& RemovedByLastRun();
 // neither itself nor a parent, and a parent that is a root is never removed.
 bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder);
 
+// While set, RemoveProductFiles leaves "OrvalithUnPhase1.exe" and
+// "Orvalith Uninstall.exe" (and so their folders) in place, for a second run
+// from the list of installed programs.
+void KeepUninstallPrograms(bool keep);
+
 // Deletes folder\fileName; true when it is gone (also when it was not
 // there). When a file that exists stays and report is set, the path goes
 // into FailedFileList() and the system's error text into LastDeleteError().

@@ -39,3 +39,10 @@ REGISTRY_REMOVAL RemoveRegistryEntries() {
     }
     return removed;
 }
+
+REGISTRY_REMOVAL RemoveRegistryEntriesButUninstall() {
+    REGISTRY_REMOVAL removed;
+    if (DeleteValueAt(HKEY_LOCAL_MACHINE, MAPI_APPS_KEY, MAPI_APP_VALUE))
+        ++removed.values;
+    return removed;
+}

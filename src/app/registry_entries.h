@@ -18,3 +18,9 @@ struct REGISTRY_REMOVAL {
 // key goes only when it has no subkeys. Every failure (missing key or value,
 // subkeys, no access) is ignored; answers what was deleted.
 REGISTRY_REMOVAL RemoveRegistryEntries();
+
+// For a run that must be made again: deletes the MSMapiApps value only, and
+// keeps the Uninstall and App Paths keys, through which the list of
+// installed programs starts the uninstall and the uninstall finds the
+// product's folders.
+REGISTRY_REMOVAL RemoveRegistryEntriesButUninstall();

@@ -53,8 +53,11 @@ class COM_APARTMENT {
 public:
     COM_APARTMENT() : result_(CoInitialize(nullptr)) {}
     ~COM_APARTMENT() {
-        if (SUCCEEDED(result_))
+        if (SUCCEEDED(result_)) {
+            // It lets go of what is left of Outlook's proxies.
+            WATCHED_CALL watched(L"CoUninitialize");
             CoUninitialize();
+        }
     }
     COM_APARTMENT(const COM_APARTMENT&) = delete;
     COM_APARTMENT& operator=(const COM_APARTMENT&) = delete;
@@ -141,6 +144,23 @@ bool RunsAsLocalSystem() {
     return IsLocalSystem(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
 }
 
+// The quiet run's answer to an Outlook call overdue: logged with the call's
+// name, the restore point ended, the run ends as abandoned. The uninstall
+// thread is still inside the call and nothing would make it return, so the
+// process ends here; whatever the stuck call holds is left to the system.
+void AbandonOverdueRun(const char* call, DWORD limitMilliseconds) {
+    if (limitMilliseconds % 60000 == 0)
+        Log.Printf("Outlook has not answered %s within %lu minutes: the run is abandoned\r\n", call,
+                   limitMilliseconds / 60000);
+    else
+        Log.Printf("Outlook has not answered %s within %lu seconds: the run is abandoned\r\n", call,
+                   limitMilliseconds / 1000);
+    EndRunRestorePoint();
+    Log.Printf("Start-up: exit code %d\r\n", EXIT_ABANDONED);
+    Log.Close();
+    TerminateProcess(GetCurrentProcess(), EXIT_ABANDONED);
+}
+
 // The start-up checks and the uninstall; answers the outcome as a quiet
 // run's exit code (a run the user declined has none).
 EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine) {
@@ -160,6 +180,9 @@ EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine)
     BYTE result = 1;
     bool filesLeft = false;
     {
+        // Nobody answers what Outlook may ask in a quiet run: every call to
+        // it is watched, from the running check to the end of COM.
+        OUTLOOK_CALL_WATCH watch(commandLine.quiet ? OutlookCallLimit() : 0, AbandonOverdueRun);
         COM_APARTMENT com;
         if (FAILED(com.Result())) {
             ReportCoInitializeFailure(com.Result());
@@ -178,12 +201,7 @@ EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine)
                 return EXIT_COMPLETE;
             }
         }
-        {
-            // Nobody answers what Outlook may ask in a quiet run.
-            OUTLOOK_CALL_WATCH watch(commandLine.quiet ? OUTLOOK_CALL_LIMIT_MS : 0,
-                                     AbandonQuietRun);
-            result = RunUninstall(instance, commandLine.remaining, commandLine.partial, &filesLeft);
-        }
+        result = RunUninstall(instance, commandLine.remaining, commandLine.partial, &filesLeft);
         Log.Printf("Start-up: the uninstall answered %d\r\n", result);
     }
 

@@ -20,6 +20,7 @@
 #include "foundation/windows_version.h"
 #include "outlook/calendar_entries.h"
 #include "outlook/outlook_connection.h"
+#include "outlook/outlook_errors.h"
 #include "outlook/views_and_settings.h"
 #include "resources/resource_ids.h"
 #include "system/communications_window.h"
@@ -175,9 +176,21 @@ FOLDERS ReadFolders(const STRING& rootFolderArgument) {
     return folders;
 }
 
+// What a person needs to run the uninstall again, from the list of
+// installed programs, when Outlook kept some of the product's data: the
+// uninstall entry, the App Paths entries that tell the folders, and the two
+// programs the entry runs.
+void KeepForSecondRun() {
+    KeepUninstallPrograms(true);
+    Log.Line("Orvalith's data could not all be removed from Outlook: its uninstall entry, its "
+             "App Paths entries, \"OrvalithUnPhase1.exe\" and \"Orvalith Uninstall.exe\" are "
+             "kept, so that the uninstall can be run again once Outlook is back");
+}
+
 // Everything between the first stage and the end of the restore point;
 // throws what ends the run.
-void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial, bool& filesLeft) {
+void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial, bool& filesLeft,
+                      bool& outlookDataLeft) {
     CloseAddInHelper();
     Pause(HELPER_CLOSE_MS);
     CloseAddInHelper();
@@ -209,7 +222,15 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
     LoadOutlook();
     WriteStage(STAGE_OUTLOOK_LOADED);
     RowStarted(IDC_LABEL_CALENDAR);
+    int knownFailures = KnownOutlookFailures();
     LogCalendarRemovals(COMdeleteAllCalTaskEntries());
+    TellIfOutlookLost("COMdeleteAllCalTaskEntries");
+    // Entries left in Outlook need this program again, once Outlook is back.
+    outlookDataLeft = OutlookLost() || KnownOutlookFailures() > knownFailures;
+    if (outlookDataLeft) {
+        RowFailed(IDC_RESULT_CALENDAR);
+        KeepForSecondRun();
+    }
     RowDone(IDC_RESULT_CALENDAR);
 
     RowStarted(IDC_LABEL_PROGRAM_FILES);
@@ -233,7 +254,8 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
         RowDone(IDC_RESULT_PROGRAM_FILES);
         RowStarted(IDC_LABEL_REGISTRY);
         Pause(STEP_SETTLE_MS);
-        REGISTRY_REMOVAL registry = RemoveRegistryEntries();
+        REGISTRY_REMOVAL registry =
+            outlookDataLeft ? RemoveRegistryEntriesButUninstall() : RemoveRegistryEntries();
         Log.Printf("Removed %d registry keys and %d registry values\r\n", registry.keys,
                    registry.values);
     });
@@ -262,19 +284,30 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
 
     WriteStage(STAGE_SETTINGS);
     RowStarted(IDC_LABEL_SETTINGS);
-    Log.Printf("Removed %d settings items\r\n", DeleteSettingsTask());
+    knownFailures = KnownOutlookFailures();
+    if (OutlookLost()) {
+        Log.Line("Outlook is gone or stays busy: the settings item and the views are not asked "
+                 "for");
+    } else {
+        try {
+            Log.Printf("Removed %d settings items\r\n", DeleteSettingsTask());
+            Log.Printf("Removed %d views\r\n", DeleteOrvalithViews());
+        } catch (ERROR_CODE) {
+            // The user has been told; the run goes on to its end.
+        }
+        TellIfOutlookLost("DeleteSettingsTask");
+    }
+    if (OutlookLost() || KnownOutlookFailures() > knownFailures) {
+        outlookDataLeft = true;
+        RowFailed(IDC_RESULT_SETTINGS);
+    }
     RowDone(IDC_RESULT_SETTINGS);
 
-    Log.Printf("Removed %d views\r\n", DeleteOrvalithViews());
     ReleaseOutlook();
     CloseOutlookWindows();
 
-    if (IsXPOrLater() && !partial) {
-        bool begun = RestorePointSequenceNumber() >= 0;
-        EndRestorePoint();
-        if (begun)
-            Log.Line("Restore point ended");
-    }
+    if (IsXPOrLater() && !partial)
+        EndRunRestorePoint();
     if (!partial && filesFailed) {
         filesLeft = true;
         MessageOkById(IDS_NOT_ALL_REMOVED);
@@ -282,6 +315,13 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
 }
 
 } // namespace
+
+void EndRunRestorePoint() {
+    bool begun = RestorePointSequenceNumber() >= 0;
+    EndRestorePoint();
+    if (begun)
+        Log.Line("Restore point ended");
+}
 
 bool CloseAddInHelper() {
     if (!GetCommunicationsWindow(HELPER_CLASS, HELPER_TITLE))
@@ -305,6 +345,7 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
         Application.instance = instance;
     failedRows.clear();
     ForgetFilesLeft();
+    ForgetOutlookFailures();
     bool leftFiles = false;
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     SetProgressPartialFlag(partial);
@@ -318,15 +359,20 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     WriteStage(STAGE_STARTED);
 
     BYTE result = 0;
+    bool outlookDataLeft = false;
     try {
-        RemoveEverything(folders, previousStage, partial, leftFiles);
-    } catch (ERROR_CODE) {
-        MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
-        result = 1;
+        RemoveEverything(folders, previousStage, partial, leftFiles, outlookDataLeft);
+        if (outlookDataLeft) {
+            MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
+            result = 1;
+        }
     } catch (...) {
+        // A restore point begun is ended however the run ends.
+        EndRunRestorePoint();
         MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
         result = 1;
     }
+    KeepUninstallPrograms(false);
 
     if (dialog) {
         // A dialog that appeared only after the first wait gave up left its

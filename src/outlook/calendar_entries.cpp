@@ -64,7 +64,11 @@ void DeleteCalendarEntriesInFolder(const STRING& storeID, const STRING& entryID,
     CALENDAR_REMOVAL removal;
     try {
         COMdeleteCalTaskEntries(folder, &removal.removed);
-    } catch (const COM_ERROR&) {
+    } catch (const COM_ERROR& error) {
+        removal.folderPath = folder.path;
+        removals.push_back(removal);
+        StopIfOutlookLost(error, "COMdeleteCalTaskEntries");
+        return;
     } catch (...) {
         removal.folderPath = folder.path;
         removals.push_back(removal);
@@ -81,8 +85,9 @@ void COMdeleteCalTaskEntries(OUTLOOK_FOLDER& folder, LONG* removed) {
     LONG count = 0;
     try {
         count = items.Restrict(MARKER_PROPERTY, MARKER_CONDITION);
-    } catch (const COM_ERROR&) {
+    } catch (const COM_ERROR& error) {
         // A folder that does not know the property rejects the filter.
+        StopIfOutlookLost(error, "COMdeleteCalTaskEntries");
         return;
     }
     // From the last: deleted entries leave the filtered collection, and the

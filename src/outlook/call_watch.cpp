@@ -2,9 +2,12 @@
 
 #include <string.h>
 
-#include "foundation/log_file.h"
+#include "foundation/resource_strings.h"
+#include "resources/resource_ids.h"
 
 namespace {
+
+const DWORD DEFAULT_LIMIT_MS = 5 * 60 * 1000;
 
 // The call in progress: written by the uninstall thread, read by the watch.
 struct CALL_IN_PROGRESS {
@@ -21,10 +24,34 @@ CALL_IN_PROGRESS& Current() {
     return current;
 }
 
+OUTLOOK_CALL_WATCH::CLOCK clock = nullptr;
+
+DWORD Now() {
+    return clock ? clock() : GetTickCount();
+}
+
 // A check each second is soon enough for a limit of minutes.
 const DWORD WATCH_INTERVAL_MS = 1000;
 
 } // namespace
+
+DWORD OutlookCallLimit() {
+    HINSTANCE instance = GetResourceInstance();
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(IDR_OUTLOOK_CALL_LIMIT), RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    DWORD size = found ? SizeofResource(instance, found) : 0;
+    // "...: <milliseconds>" in ten digits (the first is 0), NUL-terminated.
+    if (!text || size == 0 || text[size - 1] != '\0')
+        return DEFAULT_LIMIT_MS;
+    const char* figure = text + strlen(text);
+    while (figure > text && figure[-1] >= '0' && figure[-1] <= '9')
+        --figure;
+    ULONGLONG limit = 0;
+    for (; *figure && limit <= MAXDWORD; ++figure)
+        limit = limit * 10 + (*figure - '0');
+    return limit > 0 && limit <= MAXDWORD ? static_cast<DWORD>(limit) : DEFAULT_LIMIT_MS;
+}
 
 OUTLOOK_CALL_WATCH::OUTLOOK_CALL_WATCH(DWORD limitMilliseconds, OVERDUE_CALL overdue)
     : limit_(limitMilliseconds), overdue_(overdue),
@@ -40,6 +67,10 @@ OUTLOOK_CALL_WATCH::~OUTLOOK_CALL_WATCH() {
     }
 }
 
+void OUTLOOK_CALL_WATCH::SetClockForTesting(CLOCK replacement) {
+    clock = replacement;
+}
+
 DWORD WINAPI OUTLOOK_CALL_WATCH::Watch(LPVOID self) {
     OUTLOOK_CALL_WATCH& watch = *static_cast<OUTLOOK_CALL_WATCH*>(self);
     DWORD interval = watch.limit_ < WATCH_INTERVAL_MS ? watch.limit_ : WATCH_INTERVAL_MS;
@@ -47,14 +78,14 @@ DWORD WINAPI OUTLOOK_CALL_WATCH::Watch(LPVOID self) {
     while (WaitForSingleObject(watch.stop_.Get(), interval) == WAIT_TIMEOUT) {
         char name[sizeof current.name] = "";
         EnterCriticalSection(&current.lock);
-        bool overdue = current.active && GetTickCount() - current.started >= watch.limit_;
+        bool overdue = current.active && Now() - current.started >= watch.limit_;
         if (overdue) {
             memcpy(name, current.name, sizeof name);
             current.active = false;
         }
         LeaveCriticalSection(&current.lock);
         if (overdue)
-            watch.overdue_(name);
+            watch.overdue_(name, watch.limit_);
     }
     return 0;
 }
@@ -62,11 +93,13 @@ DWORD WINAPI OUTLOOK_CALL_WATCH::Watch(LPVOID self) {
 WATCHED_CALL::WATCHED_CALL(const wchar_t* name) {
     CALL_IN_PROGRESS& current = Current();
     EnterCriticalSection(&current.lock);
+    outerActive_ = current.active;
+    memcpy(outerName_, current.name, sizeof outerName_);
     size_t length = 0;
     for (; name[length] && length + 1 < sizeof current.name; ++length)
         current.name[length] = static_cast<char>(name[length]);
     current.name[length] = '\0';
-    current.started = GetTickCount();
+    current.started = Now();
     current.active = true;
     LeaveCriticalSection(&current.lock);
 }
@@ -74,15 +107,8 @@ WATCHED_CALL::WATCHED_CALL(const wchar_t* name) {
 WATCHED_CALL::~WATCHED_CALL() {
     CALL_IN_PROGRESS& current = Current();
     EnterCriticalSection(&current.lock);
-    current.active = false;
+    current.active = outerActive_;
+    memcpy(current.name, outerName_, sizeof current.name);
+    current.started = Now();
     LeaveCriticalSection(&current.lock);
-}
-
-void AbandonQuietRun(const char* call) {
-    Log.Printf("Outlook has not answered %s within %lu minutes: the run is abandoned\r\n", call,
-               OUTLOOK_CALL_LIMIT_MS / 60000);
-    Log.Printf("Start-up: exit code %d\r\n", 1);
-    // The uninstall thread is still inside Outlook's call: the process ends
-    // here, as nothing else would make that call return.
-    TerminateProcess(GetCurrentProcess(), 1);
 }

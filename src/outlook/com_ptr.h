@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "foundation/strings.h"
+#include "outlook/call_watch.h"
 
 // One counted reference to an interface.
 template <typename INTERFACE> class COM_PTR {
@@ -49,6 +50,8 @@ public:
         if (pointer_) {
             INTERFACE* pointer = pointer_;
             pointer_ = nullptr;
+            // Letting go of a proxy is a call to the process behind it.
+            WATCHED_CALL watched(L"Release");
             pointer->Release();
         }
     }
@@ -102,7 +105,7 @@ private:
 class VARIANT_VALUE {
 public:
     VARIANT_VALUE() { VariantInit(&value_); }
-    ~VARIANT_VALUE() { VariantClear(&value_); }
+    ~VARIANT_VALUE() { Clear(); }
     VARIANT_VALUE(const VARIANT_VALUE&) = delete;
     VARIANT_VALUE& operator=(const VARIANT_VALUE&) = delete;
     VARIANT_VALUE(VARIANT_VALUE&& other) noexcept : value_(other.value_) {
@@ -110,7 +113,7 @@ public:
     }
     VARIANT_VALUE& operator=(VARIANT_VALUE&& other) noexcept {
         if (this != &other) {
-            VariantClear(&value_);
+            Clear();
             value_ = other.value_;
             VariantInit(&other.value_);
         }
@@ -133,10 +136,16 @@ public:
 
     const VARIANT& Get() const { return value_; }
     VARIANT* Receive() {
-        VariantClear(&value_);
+        Clear();
         return &value_;
     }
 
 private:
+    // An object it holds may be a proxy, whose release is a call.
+    void Clear() {
+        WATCHED_CALL watched(L"Release");
+        VariantClear(&value_);
+    }
+
     VARIANT value_;
 };

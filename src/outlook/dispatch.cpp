@@ -7,6 +7,7 @@
 
 #include "foundation/log_file.h"
 #include "outlook/call_watch.h"
+#include "outlook/outlook_errors.h"
 #include "system/pause.h"
 
 namespace {
@@ -14,15 +15,13 @@ namespace {
 DISPATCH_COUNTS counts;
 
 // A busy Outlook (a modal window open, a send/receive) rejects calls; a
-// rejected call was never executed, so it is tried again, after short
-// pauses, for up to 20 s.
+// rejected call was never executed, so it is tried again after short
+// pauses. The pauses of the whole run share one budget: a folder walk of
+// many calls must not be held for hours by an Outlook that stays busy.
 const DWORD BUSY_PAUSE_MS = 250;
-const DWORD BUSY_LIMIT_MS = 20000;
+const DWORD BUSY_BUDGET_MS = 2 * 60 * 1000;
+DWORD busyWaited = 0;
 int busyRetriesOff = 0;
-
-bool IsBusy(HRESULT result) {
-    return result == RPC_E_CALL_REJECTED || result == RPC_E_SERVERCALL_RETRYLATER;
-}
 
 template <typename CALL> HRESULT UntilNotBusy(const wchar_t* member, CALL call) {
     HRESULT result;
@@ -30,20 +29,31 @@ template <typename CALL> HRESULT UntilNotBusy(const wchar_t* member, CALL call) 
         WATCHED_CALL watched(member);
         result = call();
     }
-    if (!IsBusy(result) || busyRetriesOff > 0)
+    NoteOutlookAnswer(result);
+    if (!IsBusyAnswer(result) || busyRetriesOff > 0)
         return result;
     std::string name(member, member + wcslen(member));
+    if (BusyBudgetSpent()) {
+        Log.Printf("Outlook is busy: %s rejected (0x%08lX); the run's time for a busy Outlook "
+                   "is spent, so it fails\r\n",
+                   name.c_str(), static_cast<unsigned long>(result));
+        return result;
+    }
     Log.Printf("Outlook is busy: %s rejected (0x%08lX), tried again\r\n", name.c_str(),
                static_cast<unsigned long>(result));
     DWORD waited = 0;
-    while (IsBusy(result) && waited < BUSY_LIMIT_MS) {
+    while (IsBusyAnswer(result) && !BusyBudgetSpent()) {
         Pause(BUSY_PAUSE_MS);
         waited += BUSY_PAUSE_MS;
+        busyWaited += BUSY_PAUSE_MS;
         WATCHED_CALL watched(member);
         result = call();
     }
-    if (IsBusy(result))
-        Log.Printf("Outlook stayed busy for %lu s: %s fails\r\n", waited / 1000, name.c_str());
+    NoteOutlookAnswer(result);
+    if (IsBusyAnswer(result))
+        Log.Printf("Outlook stayed busy: %s fails after %lu ms; the run has waited %lu s for a "
+                   "busy Outlook, all it allows\r\n",
+                   name.c_str(), waited, busyWaited / 1000);
     else
         Log.Printf("Outlook answered %s after %lu ms busy\r\n", name.c_str(), waited);
     return result;
@@ -105,6 +115,18 @@ NO_BUSY_RETRIES::~NO_BUSY_RETRIES() {
     --busyRetriesOff;
 }
 
+bool IsBusyAnswer(HRESULT result) {
+    return result == RPC_E_CALL_REJECTED || result == RPC_E_SERVERCALL_RETRYLATER;
+}
+
+bool BusyBudgetSpent() {
+    return busyWaited >= BUSY_BUDGET_MS;
+}
+
+void ResetBusyBudget() {
+    busyWaited = 0;
+}
+
 DISPATCH_COUNTS DispatchCounts() {
     return counts;
 }
@@ -118,6 +140,7 @@ HRESULT DISPATCH_OBJECT::Query(IUnknown* object, const IID& iid) {
     iid_ = &iid;
     if (!object)
         return E_POINTER;
+    WATCHED_CALL watched(L"QueryInterface");
     return object->QueryInterface(iid, object_.ReceiveVoid());
 }
 

@@ -58,6 +58,14 @@ public:
     NO_BUSY_RETRIES& operator=(const NO_BUSY_RETRIES&) = delete;
 };
 
+// Whether Outlook rejected a call as busy.
+bool IsBusyAnswer(HRESULT result);
+// Whether the run has spent its 2 minutes of waiting for a busy Outlook:
+// a call rejected from then on fails at once.
+bool BusyBudgetSpent();
+// A new run: its own 2 minutes.
+void ResetBusyBudget();
+
 // What the automation has cost so far, for the benchmark.
 struct DISPATCH_COUNTS {
     long invokes = 0;

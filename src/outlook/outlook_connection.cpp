@@ -51,7 +51,7 @@ DISPATCH_OBJECT CreateApplication() {
 // Outlook refuses calls while it is busy starting, and a profile that is
 // still opening reports that the operation failed: both are worth a retry.
 bool IsRetryableLogonError(const COM_ERROR& error) {
-    if (error.Error() == RPC_E_CALL_REJECTED)
+    if (IsBusyAnswer(error.Error()))
         return true;
     return ComErrorDescription(error).Find("he operation failed") >= 0;
 }
@@ -180,6 +180,7 @@ void LoadOutlook() {
 }
 
 void ReleaseOutlook() {
+    WATCHED_CALL watched(L"Release");
     OUTLOOK_CONNECTION& outlook = OutlookConnection();
     outlook.folders.Clear();
     outlook.nameSpace.Reset();
@@ -190,6 +191,8 @@ void ReleaseOutlook() {
 
 bool IsOutlookRunning() {
     bool running = false;
+    // Both ask other processes: the running-object table's, and Outlook's.
+    WATCHED_CALL watched(L"GetActiveObject");
     CLSID classId;
     if (SUCCEEDED(CLSIDFromProgID(L"Outlook.Application", &classId))) {
         COM_PTR<IUnknown> active;

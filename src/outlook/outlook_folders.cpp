@@ -48,10 +48,8 @@ DISPATCH_OBJECT GetMAPIfolder(OUTLOOK_FOLDER& folder, LONG folderType, const STR
         folder.storeID = result.TextProperty(L"StoreID");
         return result;
     } catch (const COM_ERROR& error) {
-        if (IsOutlookGone(error)) {
+        if (IsOutlookGone(error))
             folder.name = LoadStr(IDS_NONE_SELECTED);
-            throw ERR_USER_ABORT;
-        }
         UserAbortIfKnownError(error, "GetMAPIfolder", STRING());
         errorText = ComErrorText(error);
     }
@@ -81,6 +79,12 @@ bool SetToDefaultFolder(OUTLOOK_FOLDER& folder, LONG folderType) {
             nameSpace.ObjectMethod(L"GetDefaultFolder", IID_MAPIFolder, {&kind.Get()}));
         return true;
     } catch (const COM_ERROR& error) {
+        // An Outlook gone or busy beyond the run's budget is no damaged data.
+        NoteOutlookAnswer(error.Error());
+        if (OutlookLost()) {
+            TellIfOutlookLost("SetToDefaultFolder");
+            return false;
+        }
         MsgBoxOK(FolderMessage(IDS_DEFAULT_FOLDER_FAILED, ComErrorText(error), folderType));
         return false;
     }
@@ -128,7 +132,10 @@ void WalkFolders(const DISPATCH_OBJECT& folders, FOLDER_VISITOR visit, LONG item
             if (!folder)
                 ThrowComError(E_POINTER);
             defaultItemType = folder.LongProperty(L"DefaultItemType");
-        } catch (const COM_ERROR&) {
+        } catch (const COM_ERROR& error) {
+            // One folder's failure leaves the others to do; a lost Outlook
+            // leaves none.
+            StopIfOutlookLost(error, "WalkFolders");
             continue;
         }
         if (defaultItemType == itemType) {
@@ -136,14 +143,16 @@ void WalkFolders(const DISPATCH_OBJECT& folders, FOLDER_VISITOR visit, LONG item
                 STRING entryID = folder.TextProperty(L"EntryID");
                 STRING storeID = folder.TextProperty(L"StoreID");
                 visit(storeID, entryID, extra);
-            } catch (const COM_ERROR&) {
+            } catch (const COM_ERROR& error) {
+                StopIfOutlookLost(error, "WalkFolders");
             }
         }
         try {
             DISPATCH_OBJECT subfolders = folder.ObjectProperty(L"Folders", IID__Folders);
             if (subfolders && subfolders.LongProperty(L"Count") > 0)
                 WalkFolders(subfolders, visit, itemType, extra);
-        } catch (const COM_ERROR&) {
+        } catch (const COM_ERROR& error) {
+            StopIfOutlookLost(error, "WalkFolders");
         }
     }
 }

@@ -19,6 +19,9 @@
 #define IDC_RESULT_RESTORE_POINT 1015
 #define IDC_STATUS_LINE 1016
 
+// The time a quiet run allows one Outlook call, in milliseconds, as text.
+#define IDR_OUTLOOK_CALL_LIMIT 200
+
 // String table ids named by the code.
 #define IDS_FAILED 1
 #define IDS_NOT_ALL_REMOVED 3

@@ -130,15 +130,22 @@ SCENARIOS = {
                          about="Outlook is busy for 8 s from the 3rd Delete: every entry still "
                                "goes, no message"),
     "outlook_gone": dict(answers="Yes", outlook_rules="gone|Delete|1\n", runs=2,
-                         first_run_as="outlook_gone_first",
+                         first_run_as="outlook_gone_first", second_run_completes=True,
                          about="Outlook goes away at the 2nd Delete; a second run with Outlook "
                                "back removes the rest"),
     "outlook_gone_first": dict(answers="Yes", outlook_rules="gone|Delete|1\n",
-                               about="Outlook goes away at the 2nd Delete: messages 12 and 30"),
+                               about="Outlook goes away at the 2nd Delete: messages 12 and 30, "
+                                     "what a second run needs kept"),
+    # The program's own limit is 5 minutes; this copy of it has 30 s, changed
+    # in its resource (OUTLOOK_CALL_LIMIT), so the test need not wait 5.
     "quiet_outlook_hang": dict(arguments="/Quiet", log=QUIET_LOG, exit=1,
-                               outlook_rules="hang|Restrict|1\n", limit=420,
+                               outlook_rules="hang|Restrict|1\n", call_limit_ms=30000,
                                about="a quiet run, an Outlook call that never answers: "
-                                     "abandoned after 5 minutes, exit code 1"),
+                                     "abandoned after the limit, exit code 1"),
+    "outlook_busy_beyond_budget": dict(answers="Yes",
+                                       outlook_rules="busy|Delete|1||0x80010001|100000\n",
+                                       about="Outlook stays busy from the 2nd Delete: after the "
+                                             "run's 2 minutes, messages 31 and 30"),
     "outlook_started_and_ended": dict(arguments="/Quiet", log=QUIET_LOG, exit=0,
                                       about="a quiet run starts Outlook, a process of its own, "
                                             "and leaves none behind"),
@@ -378,6 +385,9 @@ def make_machine(build, out, scenario):
     # (the files written here win over the seeded machine's).
     run_folder = machine.user_folder("Temp", "OrvalithUninstall")
     machine.copy(built["Orvalith Uninstall.exe"], run_folder + "\\Orvalith Uninstall.exe")
+    if settings.get("call_limit_ms"):
+        set_call_limit(machine.unix(run_folder + "\\Orvalith Uninstall.exe"),
+                       settings["call_limit_ms"])
     machine.copy(built["SrClient.DLL"], SYSTEM32_WIN + "\\srclient.dll")
 
     # The registry, written by a 32-bit regedit as the 32-bit setup would.
@@ -468,6 +478,29 @@ def make_machine(build, out, scenario):
     with open(os.path.join(out, "footprint.json"), "w") as file:
         json.dump(machine.footprint, file, indent=1)
     return machine, tools, run_folder
+
+
+# The figure of the program's resource OUTLOOK_CALL_LIMIT, as built.
+CALL_LIMIT_TEXT = b"Outlook call limit in milliseconds: %010d"
+
+
+def set_call_limit(path, milliseconds):
+    """Changes the limit a quiet run allows one Outlook call, in place, in
+    this copy of the program."""
+    data = open(path, "rb").read()
+    shipped = CALL_LIMIT_TEXT % (5 * 60 * 1000)
+    if data.count(shipped) != 1:
+        sys.exit("the program's Outlook call limit (%s) is not in %s" % (shipped, path))
+    with open(path, "wb") as file:
+        file.write(data.replace(shipped, CALL_LIMIT_TEXT % milliseconds))
+
+
+def kept_for_second_run(name):
+    """Whether a footprint item is what a run that left Outlook data keeps:
+    the uninstall entry, the App Paths entries and the two programs."""
+    return name.endswith(("\\Orvalith Uninstall.exe", "\\OrvalithUnPhase1.exe")) and \
+        name.startswith(PROGRAM_WIN) or \
+        ("Uninstall\\Brindlecove Orvalith" in name or "App Paths\\Orvalith.exe" in name)
 
 
 def stored_value(name, registry):
@@ -597,6 +630,11 @@ def snapshot(prefix):
 
 # --- the run ----------------------------------------------------------------
 
+# Shorter than Windows' six minutes, long enough for a run straight after a
+# cut to meet the Outlook that the cut run left.
+ORPHAN_SECONDS = 45
+
+
 def run_once(out, machine, tools, run_folder, settings, round_number):
     tag = "" if round_number == 1 else "-run%d" % round_number
     pictures = os.path.join(out, "pictures" + tag)
@@ -615,6 +653,9 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
         "ORVALITH_FAKE_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin.journal")),
         "ORVALITH_FAKE_OUTLOOK_DATA": unix_to_z(os.path.join(out, "outlook.txt")),
         "ORVALITH_FAKE_OUTLOOK_JOURNAL": unix_to_z(os.path.join(out, "outlook.journal")),
+        # How long OUTLOOK.EXE outlives a client that died holding it (COM's
+        # collection of a dead client's references: about six minutes).
+        "ORVALITH_FAKE_OUTLOOK_ORPHAN_SECONDS": str(ORPHAN_SECONDS),
     })
     arguments = settings.get("arguments", "")
     driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
@@ -931,7 +972,7 @@ def scenario_removes(scenario):
     # Outlook gone in the calendar step: the run goes on through the files,
     # registry and shortcuts, so the first run already takes the footprint.
     return scenario in ("outlook_busy", "outlook_started_and_ended", "outlook_gone",
-                        "outlook_gone_first",
+                        "outlook_gone_first", "outlook_busy_beyond_budget",
                         "full_yes", "partial", "file_held_open", "sync_conflict",
                         "windows_vista", "second_run", "quiet_full", "quiet_file_held_open",
                         "cut_short_early", "cut_short_late", "code_page_932", "code_page_1252")
@@ -987,8 +1028,8 @@ def outlook_process_lines(out):
                 "(in-process build)", ""]
     lines = ["OUTLOOK AS A PROCESS (OUTLOOK.EXE, 64-bit):"]
     lines += ["  started " + text for text in started]
-    lines += ["  " + text.replace("Ended", "ended by itself, no client holding it any more")
-              .replace("Gone", "went away") for text in ended]
+    lines += ["  " + text.replace("Ended", "ended by itself:").replace("Gone", "went away")
+              for text in ended]
     if len(ended) < len(started):
         hung = "Outlook.Hang" in read_text(os.path.join(out, "outlook.journal"))
         lines.append("  still running when the run ended, hanging in the call it never answered"
@@ -1013,8 +1054,9 @@ def check_outlook(scenario, seen):
     if scenario == "outlook_started_and_ended" and local:
         if not by_uninstaller:
             problems.append("Outlook was started as a process of its own by the uninstaller")
-        if not any(e.startswith("Ended ") for e in ended):
-            problems.append("Outlook ended by itself once released")
+        if not any(e.startswith("Ended ") and e.endswith("released by the client")
+                   for e in ended):
+            problems.append("Outlook ended by itself once released by the client")
     elif scenario == "outlook_busy":
         if len(texts) != 1:
             problems.append("the question alone, no other message")
@@ -1022,25 +1064,75 @@ def check_outlook(scenario, seen):
             problems.append("the busy Outlook and its answer are logged")
         if len(seen["pages"]) != 1:
             problems.append("the run is complete and the questionnaire opens")
-    elif scenario == "outlook_gone_first":
-        if not any("unexpectedly terminated" in t for t in texts):
-            problems.append("message 12")
-        if not texts or "Orvalith Uninstall was unsuccessful." not in texts[-1]:
-            problems.append("message 30 last")
-        if seen["pages"]:
-            problems.append("no questionnaire")
+    elif scenario in ("outlook_gone_first", "outlook_busy_beyond_budget"):
+        problems += outlook_left_part_way(scenario, seen, texts, run_record(seen, "uninstall.log"))
     elif scenario == "outlook_gone":
-        # The first run removed the files: gone counts as removed, so the
-        # second asks and tells nothing more.
+        # With Outlook back, the second run removes what the first left: it
+        # asks and tells nothing more.
         problems += outlook_as_expected(seen["out"], True)
         if len(texts) != 1 or QUESTION not in texts[0]:
             problems.append("the second run shows the question and no other message")
         if len(seen["pages"]) != 1:
             problems.append("the second run is complete and the questionnaire opens")
+        if "event=100" not in seen["restore"] or "event=101" not in seen["restore"]:
+            problems.append("the second run's restore point is begun and ended")
     elif scenario == "quiet_outlook_hang":
-        if "Outlook has not answered Restrict within 5 minutes" not in log:
+        limit = SCENARIOS[scenario]["call_limit_ms"] // 1000
+        if "Outlook has not answered Restrict within %d seconds" % limit not in log:
             problems.append("the unanswered call is logged by name")
+        if "event=100" not in seen["restore"] or "event=101" not in seen["restore"]:
+            problems.append("the restore point is begun and ended")
         problems += [p for p in outlook_as_expected(seen["out"], False) if "user's" in p]
+    return problems
+
+
+def outlook_left_part_way(scenario, seen, texts, log):
+    """Problems of a run in which Outlook went away (or stayed busy) in the
+    calendar step: the calendar and settings rows "Failed!", its one message
+    (12 gone, 31 busy), no advice about damaged data (65), message 30 last,
+    the restore point ended, and exactly what a second run needs kept."""
+    problems = []
+    gone = scenario == "outlook_gone_first"
+    told = "unexpectedly terminated" if gone else "the operation was aborted"
+    rows = seen["progress"][-1]["rows"] if seen["progress"] else []
+    expected_rows = [ROWS[i] + "...=black " + ("Failed!" if i in (2, 6) else "Done")
+                     for i in range(len(ROWS))]
+    if rows != expected_rows:
+        problems.append("the calendar and settings rows \"Failed!\", the others \"Done\" "
+                        "(seen: %s)" % rows)
+    if len([t for t in texts if told in t]) != 1:
+        problems.append("message %d once" % (12 if gone else 31))
+    if [m["icon"] for m in seen["messages"] if told in " ".join(m["texts"])] != ["error"]:
+        problems.append("message %d with its error icon" % (12 if gone else 31))
+    if any("#" in t.split("\n")[0] for t in texts):
+        problems.append("no type mark in a message's text")
+    if any("default Outlook" in t for t in texts):
+        problems.append("no message 65")
+    if len(texts) != 3 or "Orvalith Uninstall was unsuccessful." not in texts[-1]:
+        problems.append("the question, the message and message 30 last")
+    if seen["pages"]:
+        problems.append("no questionnaire")
+    if "event=100" not in seen["restore"] or "event=101" not in seen["restore"]:
+        problems.append("the restore point is begun and ended")
+    if "are kept, so that the uninstall can be run again" not in log:
+        problems.append("the log says what was kept and why")
+    footprint = json.load(open(os.path.join(seen["out"], "footprint.json")))
+    kept = sorted(name for _, name, _, _ in footprint if kept_for_second_run(name))
+    if sorted(seen["unexpected"]) != kept:
+        problems.append("only the uninstall entry, the App Paths entries and the two programs "
+                        "stay (kept: %s; stayed: %s)" % (kept, seen["unexpected"]))
+    if not gone:
+        # Bounded: from the first rejection to the step's end the program's
+        # own log records at most the 2 minutes and the calls themselves.
+        ticks = [(int(m.group(1)), m.group(2)) for m in
+                 re.finditer(r"^\s*(-?\d+) (.*)$", log, re.M)]
+        first = next((t for t, text in ticks if text.startswith("Outlook is busy")), None)
+        spent = next((t for t, text in ticks if text.startswith("Outlook stayed busy")), None)
+        if first is None or spent is None or "all it allows" not in log:
+            problems.append("the busy Outlook and the spent budget are logged")
+        elif not 120000 <= spent - first <= 180000:
+            problems.append("the run waits its 2 minutes for a busy Outlook, no more (%d ms)"
+                            % (spent - first))
     return problems
 
 
@@ -1095,9 +1187,9 @@ def check(scenario, seen):
     # the calendar step part way.
     problems += check_outlook(scenario, seen)
     if scenario not in ("second_run", "sync_conflict", "outlook_gone", "outlook_gone_first",
-                        "quiet_outlook_hang"):
+                        "quiet_outlook_hang", "outlook_busy_beyond_budget"):
         problems += outlook_as_expected(seen["out"], scenario_removes(scenario))
-    elif scenario == "sync_conflict":
+    elif scenario in ("sync_conflict", "outlook_busy_beyond_budget"):
         problems += [p for p in outlook_as_expected(seen["out"], False)
                      if "user's" in p]
     expect(not any(e["event"] in ("gave-up", "problem") for e in seen["events"]),
@@ -1213,11 +1305,11 @@ def check(scenario, seen):
         expect(len(texts) == 3 and "unable to communicate with Microsoft Outlook" in texts[1],
                "message 17 before message 30")
         expect(seen["messages"][-1]["icon"] == "warning", "message 30 is a warning")
-        # The helper's window closed first; the restore point begun stays open;
+        # The helper's window closed first; the restore point begun is ended;
         # the dialog is still there, at the calendar step.
         expect(seen["helper_closed"], "the add-in helper's window is closed")
-        expect("event=100" in seen["restore"] and "event=101" not in seen["restore"],
-               "the restore point is begun and never ended")
+        expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
+               "the restore point is begun and ended")
         rows = seen["progress"][-1]["rows"] if seen["progress"] else []
         expect(rows[1:3] == [ROWS[1] + "...=black Done", ROWS[2] + "...=grey"],
                "the add-in row Done, the calendar row grey at the end")
@@ -1248,13 +1340,21 @@ def check(scenario, seen):
                "message 35 in the log names the file")
         expect(seen["unexpected_fate"] == 1, "everything else goes")
     elif scenario == "sync_conflict":
-        expect(any(t.startswith("COMdeleteCalTaskEntries\n") and
-                   'There was a problem reading task "".' in t for t in texts),
-               "message 34 after its context")
-        expect(len(seen["pages"]) == 1, "the run goes on to the end")
-        expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
-    if scenario in ("windows_vista", "outlook_busy", "outlook_started_and_ended", "outlook_gone",
-                    "outlook_gone_first"):
+        # The calendar step ends at the conflict: its row fails, and what a
+        # second run needs stays, once the user has resolved the conflict.
+        expect(any(t.startswith('There was a problem reading task "".') and
+                   t.endswith("\nCOMdeleteCalTaskEntries") for t in texts),
+               "message 34, its context last")
+        rows = seen["progress"][-1]["rows"] if seen["progress"] else []
+        expect(rows[2:4] == [ROWS[2] + "...=black Failed!", ROWS[3] + "...=black Done"],
+               "the calendar row \"Failed!\", the run goes on")
+        expect(texts and "Orvalith Uninstall was unsuccessful." in texts[-1], "message 30 last")
+        expect(not seen["pages"], "no questionnaire")
+        footprint = json.load(open(os.path.join(seen["out"], "footprint.json")))
+        expect(sorted(seen["unexpected"]) ==
+               sorted(n for _, n, _, _ in footprint if kept_for_second_run(n)),
+               "only what a second run needs stays")
+    if scenario in ("windows_vista", "outlook_busy", "outlook_started_and_ended", "outlook_gone"):
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
     elif scenario == "quiet_outlook_hang":
         # Ended in the calendar step, before the per-user settings go.
@@ -1287,10 +1387,15 @@ def run(build, out, scenario):
         for name, data in (("before", before), ("after", after)):
             with open(os.path.join(out, "machine-%s%s.json" % (name, tag)), "w") as file:
                 json.dump(data, file)
-        if number > 1:
+        if number > 1 and settings.get("second_run_completes"):
+            # Compared with the machine as it was before the first run: the
+            # two runs together must leave what one complete run leaves.
+            before = results[0][2]["machine_before"]
+        elif number > 1:
             footprint = [(k, n, "same", "left as the first run left it") for k, n, _, _ in
                          footprint]
         report, seen = make_report(out, checked_as, journal, before, after, footprint, wall, tag)
+        seen["machine_before"] = before
         results.append((checked_as, report, seen))
         if not last:
             for name in RECORDS:

@@ -328,6 +328,21 @@ const FAULT* Strike(const std::string& member, const std::string& target) {
     return nullptr;
 }
 
+// While Outlook is busy: the rule's answer for one more call; S_OK once the
+// busy spell is over.
+HRESULT BusyRefusal() {
+    PROFILE& profile = Profile();
+    if (profile.busy) {
+        TRIGGER& rule = profile.busyRule;
+        bool over = rule.calls > 0 ? rule.calls-- == 0
+                                   : GetTickCount() - profile.busySince >= rule.milliseconds;
+        if (!over)
+            return rule.result;
+        profile.busy = false;
+    }
+    return S_OK;
+}
+
 // What Outlook answers before it looks at a call: busy (the call rejected,
 // never executed), gone (the server unavailable; a process of its own ends
 // there and then) or nothing for ever. Member is empty for a name lookup.
@@ -356,15 +371,7 @@ HRESULT Refusal(const std::string& member = std::string()) {
     }
     if (profile.gone)
         return HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
-    if (profile.busy) {
-        TRIGGER& rule = profile.busyRule;
-        bool over = rule.calls > 0 ? rule.calls-- == 0
-                                   : GetTickCount() - profile.busySince >= rule.milliseconds;
-        if (!over)
-            return rule.result;
-        profile.busy = false;
-    }
-    return S_OK;
+    return BusyRefusal();
 }
 
 // --- the objects ------------------------------------------------------------
@@ -979,6 +986,13 @@ void WriteBack() {
 
 void RecordProcess(const std::string& what) {
     Record("Process", what);
+}
+
+HRESULT BusyAnswer() {
+    HRESULT answer = BusyRefusal();
+    if (FAILED(answer))
+        Record("Outlook", "Busy.Filter");
+    return answer;
 }
 
 void EndHang() {

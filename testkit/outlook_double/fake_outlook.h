@@ -58,6 +58,10 @@ void WriteBack();
 // A journal line "Process.what".
 void RecordProcess(const std::string& what);
 HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
+// While a "busy" rule holds: the answer for the next incoming call (its
+// HRESULT), counted as one call of the busy spell; S_OK otherwise. For a
+// server's message filter, which rejects calls before they reach Invoke.
+HRESULT BusyAnswer();
 // Lets a call held by a "hang" rule go on (from another thread).
 void EndHang();
 

@@ -7,7 +7,10 @@
 //                            itself, with a type library for the marshalling
 //   OUTLOOK.EXE -Embedding   as COM starts it: it ends when its last client
 //                            reference goes, soon when no client holds any,
-//                            and when the client that started it has ended
+//                            and a while after the client that started it
+//                            died holding references (COM lets those go
+//                            minutes later: ORVALITH_FAKE_OUTLOOK_ORPHAN_SECONDS,
+//                            360 when unset)
 //   OUTLOOK.EXE              as a user starts it: it stays until left idle
 //
 // Its profile and journal are those of fake_outlook.dll (README.md).
@@ -15,6 +18,7 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <stdlib.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -185,9 +189,49 @@ std::string ParentName(DWORD& parent) {
 
 DWORD mainThread = 0;
 DWORD lastActivity = 0;
+bool released = false;
 
 void LastReleased() {
+    released = true;
     PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
+}
+
+// A busy Outlook as COM makes it one: its message filter turns incoming
+// calls away before they reach the object, and the client's COM answers
+// the caller RPC_E_CALL_REJECTED (or RPC_E_SERVERCALL_RETRYLATER).
+class BUSY_FILTER : public IMessageFilter {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (iid != IID_IUnknown && iid != IID_IMessageFilter) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = static_cast<IMessageFilter*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(DWORD)
+    HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        HRESULT answer = fake_outlook::BusyAnswer();
+        if (answer == RPC_E_SERVERCALL_RETRYLATER)
+            return SERVERCALL_RETRYLATER;
+        return FAILED(answer) ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED;
+    }
+    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return ~0u; }
+    STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+};
+BUSY_FILTER busyFilter;
+
+// How long COM keeps the references of a client that died: about six
+// minutes on Windows; scenarios set it shorter.
+DWORD OrphanLimitMs() {
+    char text[16] = "";
+    GetEnvironmentVariableA("ORVALITH_FAKE_OUTLOOK_ORPHAN_SECONDS", text, sizeof text);
+    DWORD seconds = text[0] ? strtoul(text, nullptr, 10) : 360;
+    return seconds * 1000;
 }
 
 void EndAtOnce() {
@@ -220,10 +264,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     fake_outlook::RecordProcess("Started " + std::to_string(GetCurrentProcessId()) + " " +
                                 (embedded ? "by COM for " : "by ") + parentName);
     // A client that dies holding references never releases them; Windows
-    // lets them go minutes later, and Outlook started for it then ends. The
-    // stand-in ends as soon as that client has.
+    // lets them go minutes later, and Outlook started for it then ends.
     HANDLE client = embedded ? OpenProcess(SYNCHRONIZE, FALSE, parent) : nullptr;
+    DWORD clientDied = 0;
+    bool orphaned = false;
     fake_outlook::ServeAsProcess(LastReleased, EndAtOnce);
+    // Where Wine's COM turns calls away through it (its channel asks the
+    // server apartment's filter before each incoming call).
+    IMessageFilter* previousFilter = nullptr;
+    bool filtered = SUCCEEDED(CoRegisterMessageFilter(&busyFilter, &previousFilter));
+    fake_outlook::RecordProcess(filtered ? "Filter registered" : "Filter refused");
 
     IUnknown* factory = nullptr;
     DWORD registration = 0;
@@ -244,12 +294,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
                 calls = now;
                 lastActivity = GetTickCount();
             }
-            // Started for a client that holds nothing of it (its creation
-            // failed, or the client died before it asked): it ends soon.
-            if (client && WaitForSingleObject(client, 0) == WAIT_OBJECT_0)
-                break;
             DWORD idle = GetTickCount() - lastActivity;
             bool unheld = embedded && fake_outlook::LiveObjects() <= 1;
+            if (client && !clientDied && WaitForSingleObject(client, 0) == WAIT_OBJECT_0) {
+                clientDied = GetTickCount();
+                fake_outlook::RecordProcess("ClientDied " + std::to_string(GetCurrentProcessId()));
+            }
+            // The client died: what it held is let go only when COM's
+            // collection comes round; holding nothing, it ends soon.
+            if (clientDied && !unheld) {
+                if (GetTickCount() - clientDied >= OrphanLimitMs()) {
+                    orphaned = true;
+                    break;
+                }
+                continue;
+            }
             if (idle > (unheld ? UNHELD_LIMIT_MS : IDLE_LIMIT_MS))
                 break;
             continue;
@@ -257,12 +316,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    // Why, as the loop ended: the shutdown below releases the stubs too. A
+    // release after the client died is COM's collection of what the dead
+    // client held, not the client's.
+    const char* why = released && !clientDied ? "released by the client"
+                      : released || orphaned  ? "ended because the client died"
+                      : clientDied            ? "ended, the client dead and holding nothing"
+                                              : "ended, idle";
     fake_outlook::SetRunning(false);
     CoRevokeClassObject(registration);
     fake_outlook::WriteBack();
     if (client)
         CloseHandle(client);
+    if (filtered)
+        CoRegisterMessageFilter(previousFilter, nullptr);
     CoUninitialize();
-    fake_outlook::RecordProcess("Ended " + std::to_string(GetCurrentProcessId()));
+    fake_outlook::RecordProcess("Ended " + std::to_string(GetCurrentProcessId()) + " " + why);
     return 0;
 }

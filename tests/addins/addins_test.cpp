@@ -271,17 +271,22 @@ TEST(SplitUninstallCommand, TakesAQuotedFileWholeAndOthersUpToAnExeAsWindowsDoes
 // A quiet run adds the runtime installer's "/Silent" (its name in any case),
 // expands a REG_EXPAND_SZ command, and leaves a command that still runs at
 // its limit alone: the add-in is not gone, nothing is said, the store stays.
+// Commands that end have the shipped limit; the one that must outlast its
+// limit is held by an event until the run has given up on it.
 TEST(AddInUninstall, AQuietRunSilencesTheInstallerAndWaitsOnlySoLong) {
     TEMP_FOLDER tools;
     const std::string installer = tools.File("vstoinstaller.EXE");
     ASSERT_TRUE(CopyFileA(FakeUninstallerPath().c_str(), installer.c_str(), TRUE));
     ENVIRONMENT_OVERRIDE folder("ORVALITH_TEST_TOOLS", tools.Path());
     SetMessagesQuiet(true);
-    SetQuietWaitLimitForTesting(500);
-    const char* const mores[] = {"", "/SILENT", "/wait 4000"};
+    OWNED_HANDLE hold(CreateEventA(nullptr, TRUE, FALSE, "OrvalithTestHoldQuiet"));
+    const char* const mores[] = {"", "/SILENT", "/held"};
     for (int i = 0; i < 3; ++i) {
         const std::string more = mores[i], parameters = (i ? " " : "") + more;
         SCOPED_TRACE(more);
+        ENVIRONMENT_OVERRIDE held("ORVALITH_FAKE_UNINSTALLER_HOLD",
+                                  i == 2 ? "OrvalithTestHoldQuiet" : "");
+        SetQuietWaitLimitForTesting(i == 2 ? 500 : 0);
         DEPLOYED_ADDIN addIn;
         UNINSTALL_ENTRY entry("OrvalithTest.Quiet" + std::to_string(i), ADDIN_DISPLAY_NAME);
         const std::string command =
@@ -295,6 +300,7 @@ TEST(AddInUninstall, AQuietRunSilencesTheInstallerAndWaitsOnlySoLong) {
         EXPECT_EQ(entry.Present(), i == 2);
         EXPECT_TRUE(addIn.store.HasManifest(ADDIN_MANIFEST));
     }
+    SetEvent(hold.Get());
     EXPECT_TRUE(PollUntil([&] { return DeleteFileA(installer.c_str()) != FALSE; }, 10000));
     SetQuietWaitLimitForTesting(0);
     SetMessagesQuiet(false);

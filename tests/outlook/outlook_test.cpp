@@ -131,6 +131,7 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
     const std::tuple<unsigned long, const wchar_t*, const char*> cases[] = {
         {0x80010108, L"", gone},
         {0x800706BA, L"", gone},
+        {0x80010007, L"", gone},
         {0x80004004, L"", aborted},
         {0x80040113, L"", aborted},
         {0x80040115, L"", "Network problems are preventing connection"},
@@ -144,6 +145,7 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
     for (const auto& [result, description, expected] : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << result);
         SCRIPTED_PRESENTER shown;
+        ForgetOutlookFailures();
         COM_ERROR error(static_cast<HRESULT>(result),
                         description[0] ? MakeErrorInfo(description) : COM_PTR<IErrorInfo>());
         bool abortedByUser = false;
@@ -156,9 +158,14 @@ TEST_F(OutlookTest, KnownErrorsEachHaveTheirMessage) {
         ASSERT_EQ(expected ? 1u : 0u, shown.Shown().size());
         if (!expected)
             continue;
+        // The message keeps its icon; the context is its last line.
         std::string said = Said(shown.Shown()[0]);
-        EXPECT_EQ(0u, said.find("COMdeleteCalTaskEntries\n")) << said;
+        EXPECT_NE(0u, shown.Shown()[0].Icon()) << said;
+        EXPECT_EQ(said.size() - 25, said.find("\n\nCOMdeleteCalTaskEntries")) << said;
         EXPECT_NE(std::string::npos, said.find(expected)) << said;
+        // Told once a run: the same kind again ends the work silently.
+        EXPECT_THROW(UserAbortIfKnownError(error, "again", ""), ERROR_CODE);
+        EXPECT_EQ(1u, shown.Shown().size());
     }
 }
 
@@ -208,25 +215,49 @@ TEST_F(OutlookTest, ASyncConflictShowsMessage34AndEndsTheStep) {
     ExpectHeld(true, {"Orvalith archived"});
 }
 
-TEST_F(OutlookTest, CallsRejectedAsBusyAreTriedAgainForUpTo20Seconds) {
+// The pauses for a busy Outlook share one budget of 2 minutes a run: once
+// it is spent, the step ends with message 31, Outlook counts as lost, and a
+// call rejected later fails at once.
+TEST_F(OutlookTest, CallsRejectedAsBusyShareOneBudgetForTheRun) {
     fake_outlook::Add("busy|Delete|1||0x8001010A|6\n");
     COMdeleteAllCalTaskEntries();
     ExpectHeld(false, {"Orvalith two", "Orvalith one", "Orvalith archived"});
     EXPECT_EQ(6u * 250u, PausedMilliseconds());
     EXPECT_TRUE(presenter.Shown().empty());
-    // Busy for longer: after 20 s the call fails as any failure does.
-    Reload("busy|Delete|1||0x80010001|81\n");
+    EXPECT_FALSE(OutlookLost());
+    Reload("busy|Delete|1||0x80010001|1000\n");
     COMdeleteAllCalTaskEntries();
-    ExpectHeld(true, {"Orvalith two"});
-    ExpectHeld(false, {"Orvalith one", "Orvalith archived"});
-    EXPECT_EQ(6u * 250u + 20000u, PausedMilliseconds());
+    ExpectHeld(true, {"Orvalith two", "Orvalith archived"});
+    EXPECT_EQ(6u * 250u + 120000u, PausedMilliseconds());
+    ExpectLastSaid(1, {"Outlook is reporting that the operation was aborted."});
+    EXPECT_TRUE(OutlookLost());
+    fake_outlook::Add("busy|Restrict|0||0x80010001|1000\n");
+    COMdeleteAllCalTaskEntries();
+    EXPECT_EQ(6u * 250u + 120000u, PausedMilliseconds());
+    EXPECT_EQ(1u, presenter.Shown().size());
+}
+
+// Outlook gone between folders, and gone as RPC_E_SERVER_DIED_DNE: message
+// 12 once, no folder after it asked.
+TEST_F(OutlookTest, GoneIsSeenBetweenFoldersAndWithinThem) {
+    for (const char* rule : {"gone|GetFolderFromID|1\n", "fault|Delete|*|0x80010007\n"}) {
+        SCOPED_TRACE(rule);
+        Reload(rule);
+        size_t shown = presenter.Shown().size();
+        COMdeleteAllCalTaskEntries();
+        EXPECT_TRUE(OutlookLost());
+        ASSERT_EQ(shown + 1, presenter.Shown().size());
+        EXPECT_TRUE(Has(Said(presenter.Shown().back()), "unexpectedly terminated"));
+        ExpectHeld(true, {"Orvalith archived"});
+        EXPECT_EQ(1, fake_outlook::Calls("Restrict"));
+    }
 }
 
 TEST_F(OutlookTest, AWatchNamesTheOutlookCallThatDoesNotAnswer) {
     static std::vector<std::string> overdue;
     fake_outlook::Add("hang|Restrict|1\n");
     {
-        OUTLOOK_CALL_WATCH watch(1000, [](const char* call) {
+        OUTLOOK_CALL_WATCH watch(1000, [](const char* call, DWORD) {
             overdue.push_back(call);
             if (overdue.back() == "Restrict") // not a call merely slow
                 fake_outlook::EndHang();
@@ -236,6 +267,32 @@ TEST_F(OutlookTest, AWatchNamesTheOutlookCallThatDoesNotAnswer) {
     ASSERT_FALSE(overdue.empty());
     EXPECT_EQ("Restrict", overdue.back());
     ExpectHeld(false, {"Orvalith archived"}); // the call went on once answered
+}
+
+// The program's own limit is 5 minutes: on a clock that the watch moves on
+// 30 s at each look, a stuck call is reported once it has waited that long,
+// not a look sooner or later.
+TEST_F(OutlookTest, TheShippedLimitIsFiveMinutesOfTheWatchsClock) {
+    static DWORD now = 0, callStarted = 0, waited = 0, limit = 0, caller = GetCurrentThreadId();
+    ASSERT_EQ(5u * 60u * 1000u, OutlookCallLimit());
+    OUTLOOK_CALL_WATCH::SetClockForTesting([] {
+        if (GetCurrentThreadId() != caller)
+            return now += 30000;
+        return callStarted = now;
+    });
+    fake_outlook::Add("hang|Restrict|0\n");
+    {
+        OUTLOOK_CALL_WATCH watch(OutlookCallLimit(), [](const char* call, DWORD limitMs) {
+            waited = now - callStarted;
+            limit = limitMs;
+            if (std::string(call) == "Restrict")
+                fake_outlook::EndHang();
+        });
+        COMdeleteAllCalTaskEntries();
+    }
+    OUTLOOK_CALL_WATCH::SetClockForTesting(nullptr);
+    EXPECT_EQ(OutlookCallLimit(), limit);
+    EXPECT_EQ(300000u, waited);
 }
 
 TEST_F(OutlookTest, TheSecondViewFindsItsFolderInTheCache) {
@@ -289,11 +346,11 @@ TEST_F(OutlookTest, AFolderThatCannotBeOpenedShowsMessage64WithItsKindAndCaller)
     EXPECT_TRUE(Has(said, "verifying Outlook's Invalid Folder Type folder")) << said;
     EXPECT_TRUE(Has(said, "could not be found")) << said;
     EXPECT_EQ("COMdeleteCalTaskEntries", said.substr(said.rfind('\n') + 1));
-    // Outlook gone: no message, the description marked unreachable.
+    // Outlook gone: message 12, the description marked unreachable.
     fake_outlook::Add("fault|GetFolderFromID|*|0x80010108\n");
     EXPECT_THROW(GetMAPIfolder(folder, -1, "x"), ERROR_CODE);
     EXPECT_EQ("[None Selected]", folder.name);
-    EXPECT_EQ(1u, presenter.Shown().size());
+    ExpectLastSaid(2, {"unexpectedly terminated"});
 }
 
 TEST_F(OutlookTest, ViewsAndSettingsFallBackQuietly) {

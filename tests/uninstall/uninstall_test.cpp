@@ -130,7 +130,7 @@ namespace {
 
 // The add-in's own uninstaller fails (its row "Failed!"): its message, then
 // the run's, and nothing more runs (every file stays; a restore point begun
-// stays open; stage 3). The helper was closed first, the user cannot close
+// is ended; stage 3). The helper was closed first, the user cannot close
 // the dialog meanwhile, and the per-user key goes. A restore point is made on
 // Windows XP or later, outside partial mode, unless a run stopped right after
 // it began (stage 2).
@@ -180,7 +180,7 @@ TEST_F(UninstallRun, AFailedAddInUninstallAbandonsTheRun) {
         EXPECT_EQ(3u, last.stage);
         EXPECT_EQ(CurrentProductFiles(), Left());
         const bool made = restoreRow == DONE && !partial;
-        EXPECT_EQ(made ? STRINGS{RESTORE_BEGIN} : STRINGS{}, RestorePointCalls());
+        EXPECT_EQ(made ? (STRINGS{RESTORE_BEGIN, RESTORE_END}) : STRINGS{}, RestorePointCalls());
     }
 }
 
