@@ -237,7 +237,7 @@ EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine,
     }
 
     EXIT_CODE exitCode = ExitCodeOf(outcome);
-    if (exitCode == EXIT_COMPLETE && !commandLine.partial && !mode.Quiet()) {
+    if (outcome.completed && !commandLine.partial && !mode.Quiet()) {
         Log.Printf("Start-up: opening %s\r\n", QUESTIONNAIRE_URL);
         ShellExecuteA(nullptr, nullptr, QUESTIONNAIRE_URL, nullptr, ".", SW_SHOWDEFAULT);
     }
