@@ -217,7 +217,8 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, const RUN_MOD
         LogCalendarRemovals(COMdeleteAllCalTaskEntries());
         RowDone(IDC_RESULT_CALENDAR);
 
-        RowStarted(IDC_LABEL_PROGRAM_FILES);
+        if (mode.MachinePart())
+            RowStarted(IDC_LABEL_PROGRAM_FILES);
         CloseAddInHelper();
         Pause(HELPER_CLOSE_MS);
     }
@@ -226,6 +227,8 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, const RUN_MOD
     Swallowing([&] {
         if (!mode.MachinePart())
             return;
+        if (!mode.UserPart())
+            RowStarted(IDC_LABEL_PROGRAM_FILES);
         // The first phase of the uninstall may have started us inside the
         // program folder, which could then not be removed.
         LeaveFolders(folders.root, folders.program);

@@ -154,12 +154,18 @@ SCENARIOS = {
                       split="both", all_users=True,
                       about="/AllUsers: the computer's part, and the signed-in user's part "
                             "through the hand-over: exit code 0"),
+    # The add-in helper runs in the user's session beside Outlook, holding
+    # its program file, which the user's part would have closed: the file
+    # waits for the restart.
     "all_users_outlook_running": dict(arguments='/AllUsers /Log="%s"' % NAMED_LOG, log=NAMED_LOG,
-                                      exit=0, split="machine", all_users=True,
+                                      exit=3010, split="machine", all_users=True,
                                       outlook_running=True, logons=2,
+                                      held=PROGRAM_WIN + "\\OrvalithAddInHelper.exe",
                                       about="/AllUsers while the user's Outlook runs: the "
                                             "user's part waits for a logon, which removes it; "
-                                            "a second logon changes nothing"),
+                                            "a second logon changes nothing; the running "
+                                            "helper's file waits for the restart (exit code "
+                                            "3010)"),
     "user_part": dict(arguments="/User", log=QUIET_LOG, exit=0, split="user", all_users=True,
                       about="/User on an all-users installation: only this user's part, "
                             "no administrator asked"),
@@ -1400,11 +1406,12 @@ def footprint_present(item, machine_state):
     return any(e.startswith(line) for e in machine_state["registry"])
 
 
-def split_gone(seen, machine_state, parts, what):
+def split_gone(seen, machine_state, parts, what, held=None):
     """Problems unless exactly the footprint items that go, of the parts
-    named, are gone from machine_state."""
+    named, are gone from machine_state; a file held open waits for the
+    restart."""
     footprint = json.load(open(os.path.join(seen["out"], "footprint.json")))
-    expected = sorted(item[1] for item in footprint if item[2] == "gone" and
+    expected = sorted(item[1] for item in footprint if item[2] == "gone" and item[1] != held and
                       ("user" if user_part_item(item[1], seen["user"]) else "machine") in parts)
     gone = sorted(item[1] for item in footprint if not footprint_present(item, machine_state))
     return [] if gone == expected else \
@@ -1462,8 +1469,9 @@ def check_split(scenario, seen):
                "no Active Setup entry, no kept copy")
         problems += outlook_as_expected(seen["out"], True)
         return problems
-    expect("quiet, for all users" in log and log.rstrip().endswith("Start-up: exit code 0"),
-           "the computer's part logged, exit code 0")
+    expect("quiet, for all users" in log and
+           log.rstrip().endswith("Start-up: exit code %d" % settings["exit"]),
+           "the computer's part logged, exit code %d" % settings["exit"])
     expect(kept, "the kept copy at " + KEPT_COPY)
     expect(any('"StubPath"=' in e and "Orvalith Uninstall.exe" in e and "/Logon" in e
                for e in machine_entry) and
@@ -1482,7 +1490,8 @@ def check_split(scenario, seen):
         problems += outlook_as_expected(seen["out"], True)
         return problems
     # Outlook runs in the user's session: the user's part waits for a logon.
-    problems += split_gone(seen, after, ["machine"], "the run")
+    problems += split_gone(seen, after, ["machine"], "the run", settings["held"])
+    expect(QUEUED % settings["held"] in log, "the held file queued for the restart")
     expect("Outlook is running; the user's part runs at the user's next logon" in log,
            "the user's part left for the next logon, logged")
     expect(not any('"Version"=' in e for e in user_entry), "the user is not marked done")
@@ -1490,7 +1499,8 @@ def check_split(scenario, seen):
     expect(("ran\t%s\t" % ACTIVE_SETUP_GUID) in first["journal"] and
            first["journal"].rstrip().endswith("\t0") and "left running" not in first["journal"],
            "the first logon runs the StubPath, which returns 0 at once (%s)" % first["journal"])
-    problems += split_gone(seen, first["after"], ["machine", "user"], "after the logon")
+    problems += split_gone(seen, first["after"], ["machine", "user"], "after the logon",
+                           settings["held"])
     expect(any('"Version"="1,0,0,0"' in e for e in active_setup(first["after"],
                                                                   "HKEY_CURRENT_USER")),
            "the user is marked done after the logon")
