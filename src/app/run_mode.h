@@ -12,8 +12,9 @@ enum RUN_KIND {
 struct RUN_MODE {
     RUN_KIND kind = RUN_PERSON;
     bool partial = false; // "/PartialOK": the product's setup undoes itself
-    // A file in use may be queued for deletion at the next restart, which
-    // only an administrator may ask for.
+    // Not known to lack administrator rights: the run for all users may
+    // start, and a file in use may be queued for deletion at the next
+    // restart, which only an administrator may ask for.
     bool administrator = false;
 
     // Nobody watches: no window, no question, the outcome in the exit code.

@@ -290,7 +290,8 @@ void SetAdminQueryForTesting(ADMIN_QUERY query) {
 RUN_MODE DecideRunMode(const COMMAND_LINE& commandLine, ADMIN_ANSWER admin) {
     RUN_MODE mode;
     mode.partial = commandLine.partial;
-    mode.administrator = admin == ADMIN_YES || admin == ADMIN_LOCAL_SYSTEM;
+    // Only a known "no" refuses, as for an all-users install.
+    mode.administrator = admin != ADMIN_NO;
     // Nobody can see a window in the services' session, and LocalSystem holds
     // no user's data: its run is the computer's part, always quiet.
     if (admin == ADMIN_LOCAL_SYSTEM || commandLine.allUsers)

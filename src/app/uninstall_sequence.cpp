@@ -153,13 +153,13 @@ struct FOLDERS {
     STRING root;
 };
 
-// The user's App Paths entry names the folders; the computer's part, which
-// may run under an account without the user's entries, reads the
+// The user's App Paths entry names the folders; the computer's part alone,
+// which may run under an account without the user's entries, reads the
 // computer's entry when the user's names none.
-FOLDERS ReadFolders(const STRING& rootFolderArgument, bool machinePart) {
+FOLDERS ReadFolders(const STRING& rootFolderArgument, bool machinePartAlone) {
     FOLDERS folders;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        if (!folders.program.IsBlank() || (root == HKEY_LOCAL_MACHINE && !machinePart))
+        if (!folders.program.IsBlank() || (root == HKEY_LOCAL_MACHINE && !machinePartAlone))
             break;
         REG_KEY appPaths;
         if (appPaths.Open(root, PRODUCT_APP_PATHS_KEY, REG_MODE_READ)) {
@@ -323,7 +323,7 @@ UNINSTALL_RESULT RunUninstall(HINSTANCE instance, const STRING& rootFolderArgume
     if (dialog && StartProgressDialogThread(event.Get()))
         WaitForProgressEvent(event.Get(), DIALOG_APPEAR_MS);
 
-    FOLDERS folders = ReadFolders(rootFolderArgument, mode.MachinePart());
+    FOLDERS folders = ReadFolders(rootFolderArgument, !mode.UserPart());
     // The stage is the user's: the computer's part alone, perhaps under an
     // account of its own, neither reads nor writes it.
     DWORD previousStage = 0;
