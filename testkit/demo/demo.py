@@ -149,6 +149,10 @@ SCENARIOS = {
                                  about="a quiet run from the root folder, a program file held "
                                        "open: exit code 3010, the file and its folders gone "
                                        "after a restart"),
+    "quiet_usage_error": dict(arguments='/quiet /Log="C:\\Demo Tools\\never closed.log',
+                              log=QUIET_LOG, exit=1639,
+                              about="a quiet run whose command line cannot be read: exit code "
+                                    "1639, nothing changes"),
     # Removal across a company: the computer's part and each user's part.
     "all_users": dict(arguments='/AllUsers /Log="%s"' % NAMED_LOG, log=NAMED_LOG, exit=0,
                       split="both", all_users=True,
@@ -1147,7 +1151,8 @@ def check(scenario, seen):
         expect(log.rstrip().endswith("Start-up: exit code %d" % expected_code),
                "the exit code logged last")
         expect(("taken as answered Yes: ? " + QUESTION in log) ==
-               (scenario != "quiet_outlook_running"), "the question logged, taken as Yes")
+               (scenario not in ("quiet_outlook_running", "quiet_usage_error")),
+               "the question logged, taken as Yes")
     question = seen["messages"][0] if seen["messages"] else {}
     if scenario in ("answer_no", "windows_vista", "full_yes", "second_run"):
         # A classic box, a task dialog on Windows 6.0; Wine may read a task
@@ -1259,6 +1264,9 @@ def check(scenario, seen):
         expect(seen["unexpected_fate"] == 0, "the footprint goes, the rest stays")
     elif scenario == "quiet_outlook_running":
         expect("cannot proceed while Outlook is running" in log, "message 16 in the log")
+        expect(seen["unexpected_fate"] == 0, "nothing changes")
+    elif scenario == "quiet_usage_error":
+        expect("opens a quote after /Log= that it never closes" in log, "the reason logged")
         expect(seen["unexpected_fate"] == 0, "nothing changes")
     elif scenario == "quiet_addin_cancelled":
         expect("was cancelled by user" in log and
