@@ -23,16 +23,38 @@ const char* const COMPONENTS = "Software\\Microsoft\\Active Setup\\Installed Com
 const DWORD STUB_LIMIT_MS = 300000;
 const DWORD BACKGROUND_LIMIT_MS = 600000;
 
+// Owners of what the logon opens.
+struct KEY {
+    HKEY handle = nullptr;
+    ~KEY() {
+        if (handle)
+            RegCloseKey(handle);
+    }
+};
+struct HANDLE_OWNER {
+    HANDLE handle = nullptr;
+    ~HANDLE_OWNER() {
+        if (handle && handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+struct JOURNAL {
+    FILE* file = nullptr;
+    ~JOURNAL() {
+        if (file)
+            std::fclose(file);
+    }
+};
+
 std::string ReadString(HKEY root, const std::string& key, const char* name) {
     char data[2048] = "";
     DWORD size = sizeof(data) - 1;
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    KEY opened;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened.handle) != ERROR_SUCCESS)
         return "";
     DWORD type = 0;
     LONG result =
-        RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(handle);
+        RegQueryValueExA(opened.handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     return result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) ? data : "";
 }
 
@@ -63,24 +85,22 @@ int RunAndWait(const std::string& command) {
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return -1;
+    HANDLE_OWNER thread{process.hThread}, child{process.hProcess};
     DWORD code = static_cast<DWORD>(-2);
-    if (WaitForSingleObject(process.hProcess, STUB_LIMIT_MS) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (WaitForSingleObject(child.handle, STUB_LIMIT_MS) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.handle, &code);
     return static_cast<int>(code);
 }
 
 bool Running(const char* name) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    HANDLE_OWNER snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found;
-         more = Process32Next(snapshot, &entry))
+    for (BOOL more = Process32First(snapshot.handle, &entry); more && !found;
+         more = Process32Next(snapshot.handle, &entry))
         found =
             lstrcmpiA(entry.szExeFile, name) == 0 && entry.th32ProcessID != GetCurrentProcessId();
-    CloseHandle(snapshot);
     return found;
 }
 
@@ -89,16 +109,17 @@ bool Running(const char* name) {
 int main(int argc, char** argv) {
     if (argc < 2)
         return 2;
-    FILE* journal = std::fopen(argv[1], "ab");
-    if (!journal)
+    JOURNAL journal{std::fopen(argv[1], "ab")};
+    if (!journal.file)
         return 3;
-    HKEY components;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, COMPONENTS, 0, KEY_READ, &components) == ERROR_SUCCESS) {
+    KEY components;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, COMPONENTS, 0, KEY_READ, &components.handle) ==
+        ERROR_SUCCESS) {
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD size = sizeof(name);
-            if (RegEnumKeyExA(components, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
+            if (RegEnumKeyExA(components.handle, i, name, &size, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS)
                 break;
             std::string key = std::string(COMPONENTS) + "\\" + name;
             std::string stub = ReadString(HKEY_LOCAL_MACHINE, key, "StubPath");
@@ -107,17 +128,14 @@ int main(int argc, char** argv) {
             if (stub.empty() || (!mine.empty() && Version(mine) >= Version(version)))
                 continue;
             int code = RunAndWait(stub);
-            std::fprintf(journal, "ran\t%s\t%s\t%d\n", name, stub.c_str(), code);
-            HKEY user;
+            std::fprintf(journal.file, "ran\t%s\t%s\t%d\n", name, stub.c_str(), code);
+            KEY user;
             if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                nullptr, &user, nullptr) == ERROR_SUCCESS) {
-                RegSetValueExA(user, "Version", 0, REG_SZ,
+                                nullptr, &user.handle, nullptr) == ERROR_SUCCESS)
+                RegSetValueExA(user.handle, "Version", 0, REG_SZ,
                                reinterpret_cast<const BYTE*>(version.c_str()),
                                static_cast<DWORD>(version.size() + 1));
-                RegCloseKey(user);
-            }
         }
-        RegCloseKey(components);
     }
     // What the stubs started goes on after them; the session lasts.
     if (argc > 2) {
@@ -126,8 +144,7 @@ int main(int argc, char** argv) {
         while (Running(argv[2]) && GetTickCount() - start < BACKGROUND_LIMIT_MS)
             Sleep(500);
         if (Running(argv[2]))
-            std::fprintf(journal, "left running\t%s\n", argv[2]);
+            std::fprintf(journal.file, "left running\t%s\n", argv[2]);
     }
-    std::fclose(journal);
     return 0;
 }
