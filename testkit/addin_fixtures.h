@@ -119,8 +119,8 @@ struct DEPLOYED_ADDIN {
         store.AddManifest(ADDIN_MANIFEST);
         presenter.WatchFile(store.ManifestPath(ADDIN_MANIFEST));
     }
-    bool Uninstall() {
-        return UninstallAddIn(nullptr, ADDIN_NAME, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE);
+    bool Uninstall(bool quiet = false) {
+        return UninstallAddIn(nullptr, ADDIN_NAME, ADDIN_DISPLAY_NAME, UNINSTALL_TITLE, quiet);
     }
 
     VERSION_GUARD xp{5, 1};

@@ -31,6 +31,26 @@ TEST(CommandLine, SwitchesAreTakenOutBeforeTheRootFolder) {
         {"/Log= C:\\Orvalith", false, "", false, false, "C:\\Orvalith"},
         {"/Quiet /?", true, "", true, false, "/?"},
     };
+    // "/AllUsers" and "/User" are words of their own; a folder may hold the letters.
+    const std::tuple<const char*, bool, bool, const char*> words[] = {
+        {"/allusers C:\\Orvalith", true, false, "C:\\Orvalith"},
+        {"C:/Users/pat /USER", false, true, "C:/Users/pat"},
+        {"C:\\x/User", false, false, "C:\\x/User"},
+        {"/Users /AllUsersX", false, false, "/Users /AllUsersX"},
+    };
+    for (auto [commandLine, allUsers, user, remaining] : words) {
+        COMMAND_LINE parsed = ParseCommandLine(commandLine);
+        EXPECT_EQ(std::make_tuple(parsed.allUsers, parsed.user, parsed.remaining),
+                  std::make_tuple(allUsers, user, STRING(remaining)))
+            << commandLine;
+    }
+    // The run's mode: LocalSystem always runs the computer's part, quietly.
+    COMMAND_LINE plain = ParseCommandLine("");
+    EXPECT_EQ(DecideRunMode(plain, ADMIN_LOCAL_SYSTEM).kind, RUN_MACHINE_PART);
+    EXPECT_TRUE(DecideRunMode(plain, ADMIN_LOCAL_SYSTEM).Quiet());
+    EXPECT_EQ(DecideRunMode(plain, ADMIN_YES).kind, RUN_PERSON);
+    EXPECT_EQ(DecideRunMode(ParseCommandLine("/User /AllUsers"), ADMIN_NO).kind, RUN_MACHINE_PART);
+    EXPECT_FALSE(DecideRunMode(ParseCommandLine("/User"), ADMIN_NO).administrator);
     for (auto [commandLine, quiet, logFile, usage, partial, remaining] : cases) {
         COMMAND_LINE parsed = ParseCommandLine(commandLine);
         EXPECT_EQ(std::make_tuple(parsed.quiet, parsed.logFile, parsed.usage, parsed.partial,
@@ -107,13 +127,25 @@ TEST(Startup, QuietRunShowsNothingLogsEachMessageAndAnswersTheOutcome) {
                   EXIT_ADMIN_REQUIRED);
     }
     {
-        // A deployment tool's account: nothing is done; nobody's system boxes.
+        // A deployment tool's account is quiet without "/Quiet": nobody's
+        // system boxes, the outcome in the exit code.
         ADMIN_GUARD admin(ADMIN_LOCAL_SYSTEM);
         SetErrorMode(0);
-        EXPECT_EQ(RunProgram(instance, "/Quiet"), EXIT_LOCAL_SYSTEM);
+        EXPECT_EQ(RunProgram(instance, "/Log=\"C:\\u.log C:\\Orvalith"), EXIT_USAGE_ERROR);
         EXPECT_EQ(SetErrorMode(0),
                   UINT(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX));
-        EXPECT_EQ(RunProgram(instance, "/Log=\"C:\\u.log /Quiet C:\\Orvalith"), EXIT_USAGE_ERROR);
+    }
+    {
+        // A user's own part needs no administrator on an all-users install:
+        // it goes on to COM (and fails there, on this thread, as below).
+        TEMPORARY_KEY allUsersInstall(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY, true);
+        ADMIN_GUARD admin(ADMIN_NO);
+        EXPECT_EQ(RunProgram(instance, "/AllUsers /Quiet"), EXIT_ADMIN_REQUIRED);
+        RunOnNewThread([&] {
+            ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+            EXPECT_EQ(RunProgram(instance, "/user"), EXIT_COM_FAILED);
+            CoUninitialize();
+        });
     }
     RunOnNewThread([&] {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
@@ -127,8 +159,9 @@ TEST(Startup, QuietRunShowsNothingLogsEachMessageAndAnswersTheOutcome) {
         // A thread already in the multithreaded apartment cannot CoInitialize.
         {namedLog, "taken as answered OK: # Unable to initialise OLE: CoInitialize failed "
                    "(0x80010106).~Your computer may be incorrectly configured."},
-        {namedLog, "exit code 5"},
-        {defaultLog, "the run is under the LocalSystem account"},
+        {namedLog, "exit code 1603"},
+        {defaultLog, "the run for all users needs an administrator"},
+        {defaultLog, "command line \"/user\", quiet, this user's part"},
         {defaultLog, "opens a quote after /Log= that it never closes"},
     };
     for (auto [file, part] : logged)
@@ -142,7 +175,7 @@ TEST(Startup, QuietRunShowsNothingLogsEachMessageAndAnswersTheOutcome) {
     ASSERT_EQ(presenter.Shown().size(), 2u);
     for (const SHOWN_MESSAGE& usage : presenter.Shown()) {
         EXPECT_EQ(usage.text.find("Usage: \"Orvalith Uninstall.exe\" [/Quiet]"), 0u);
-        EXPECT_NE(usage.text.find("7 command line not readable."), std::string::npos);
+        EXPECT_NE(usage.text.find("1639 command line not readable."), std::string::npos);
         EXPECT_EQ(usage.type, static_cast<UINT>(MB_OK | MB_ICONASTERISK));
     }
     EXPECT_FALSE(FileExists(usageLog));

@@ -87,7 +87,7 @@ STRING NamedProgram(const STRING& command) {
 // program is not started, and is told as one that could not be found.
 UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
                                         const STRING& displayName, const STRING& title,
-                                        DWORD& exitCode) {
+                                        DWORD& exitCode, bool quiet) {
     STRING file;
     STRING parameters;
     if (!SplitUninstallCommand(command, file, parameters)) {
@@ -95,7 +95,6 @@ UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
         ShowLaunchError(displayName, NamedProgram(command), title, SE_ERR_FNF);
         return UNINSTALL_FAILED;
     }
-    bool quiet = MessagesAreQuiet();
     STRING name = file.From(file.FindLastSeparator() + 1);
     if (quiet && name.Match(ADDIN_INSTALLER, MATCH_EQUALS, true) &&
         !parameters.Match(SILENT_SWITCH, MATCH_CONTAINS, true))
@@ -154,7 +153,7 @@ bool SplitUninstallCommand(const STRING& command, STRING& file, STRING& paramete
 
 UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      const STRING& displayName, const STRING& title,
-                                     DWORD& exitCode) {
+                                     DWORD& exitCode, bool quiet) {
     UNINSTALL_OUTCOME done = UNINSTALL_DONE_BY_USER;
     STRING command = ReadUninstallCommand(HKEY_CURRENT_USER, entryKeyPath);
     if (command.empty() && IsEntryOf(HKEY_LOCAL_MACHINE, entryKeyPath, displayName)) {
@@ -164,7 +163,8 @@ UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
     if (command.empty())
         return UNINSTALL_NO_COMMAND;
 
-    UNINSTALL_OUTCOME started = StartUninstallCommand(command, owner, displayName, title, exitCode);
+    UNINSTALL_OUTCOME started =
+        StartUninstallCommand(command, owner, displayName, title, exitCode, quiet);
     if (started != UNINSTALL_DONE_BY_USER)
         return started;
     if (exitCode == UNINSTALL_CANCELLED_EXIT_CODE)
@@ -175,7 +175,7 @@ UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
 }
 
 bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayName,
-                    const STRING& title) {
+                    const STRING& title, bool quiet, bool* cancelled) {
     Log.Printf("UninstallAddIn \"%s\"\r\n", addInName.c_str());
 
     STRING entry = FindUninstallEntry(displayName);
@@ -188,7 +188,9 @@ bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayNa
     DWORD exitCode = 1;
     STRING entryKeyPath = STRING(UNINSTALL_ENTRIES_KEY) + "\\" + entry;
     UNINSTALL_OUTCOME outcome =
-        RunUninstallString(entryKeyPath, owner, displayName, title, exitCode);
+        RunUninstallString(entryKeyPath, owner, displayName, title, exitCode, quiet);
+    if (cancelled)
+        *cancelled = outcome == UNINSTALL_CANCELLED;
 
     bool result = true;
     if (outcome == UNINSTALL_CANCELLED) {

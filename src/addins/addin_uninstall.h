@@ -28,9 +28,11 @@ enum UNINSTALL_OUTCOME : int {
 // succeeds but leaves its entry, or an entry without a command, answers false
 // without a message. addInName names the add-in in the log and in the
 // click-once store; title is the uninstall's own name in launch warnings;
-// owner is the window the shell may show its own interface over.
+// owner is the window the shell may show its own interface over. A quiet
+// run (nobody watches) silences the runtime's installer and waits only so
+// long; cancelled, when given, tells whether the command was cancelled.
 bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayName,
-                    const STRING& title);
+                    const STRING& title, bool quiet = false, bool* cancelled = nullptr);
 
 // Runs the "UninstallString" of the entry at entryKeyPath (taken from
 // HKEY_CURRENT_USER, or, when the user's is missing or empty, from the entry
@@ -40,7 +42,7 @@ bool UninstallAddIn(HWND owner, const STRING& addInName, const STRING& displayNa
 // command's exit code.
 UNINSTALL_OUTCOME RunUninstallString(const STRING& entryKeyPath, HWND owner,
                                      const STRING& displayName, const STRING& title,
-                                     DWORD& exitCode);
+                                     DWORD& exitCode, bool quiet = false);
 
 // Splits an uninstall command into the program's file and its parameters;
 // false, with both empty, when it names no program.

@@ -5,7 +5,6 @@
 
 struct APPLICATION_RECORD {
     HINSTANCE instance = nullptr; // WinMain's; holds the dialog templates
-    bool quiet = false;           // "/Quiet": nobody watches, so no window is shown
 };
 
 extern APPLICATION_RECORD Application;

@@ -1,5 +1,6 @@
 #include "app/product_files.h"
 
+#include <algorithm>
 #include <vector>
 #include <windows.h>
 #include <winioctl.h>
@@ -365,4 +366,60 @@ bool RemoveProductFiles(const STRING& rootFolderText, const STRING& programFolde
     if (IsProductFolder(parent))
         RemoveFolder(parent, STRING());
     return failedFileList.IsBlank();
+}
+
+int QueueLeftFilesForRestart(const STRING& rootFolder, const STRING& programFolder) {
+    if (!IsProductFolder(programFolder))
+        return 0;
+    const STRING program = programFolder.WithoutTrailingBackslash();
+    auto queue = [](const STRING& path) {
+        if (!MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+            return false;
+        Log.Printf("Queued for deletion at the next restart: \"%s\"\r\n", path.c_str());
+        return true;
+    };
+    int queued = 0;
+    STRING stillFailed;
+    std::vector<STRING> folders;
+    STRING list = failedFileList;
+    for (size_t start = 0; start < list.size();) {
+        size_t end = list.find('\n', start);
+        if (end == STRING::npos)
+            end = list.size();
+        STRING file = list.substr(start, end - start);
+        start = end + 1;
+        // Only what RemoveProductFiles listed below the program folder.
+        if (file.IsBlank() || !IsInFolder(file, program) || !queue(file)) {
+            if (!file.IsBlank())
+                stillFailed += file + STR_LF;
+            continue;
+        }
+        ++queued;
+        for (STRING folder = ParentFolder(file);
+             folder.size() > program.size() && IsInFolder(folder, program);
+             folder = ParentFolder(folder)) {
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(folder);
+        }
+    }
+    failedFileList = stillFailed;
+    if (queued == 0)
+        return 0;
+    // A longer path below the program folder never holds a shorter one.
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const STRING& a, const STRING& b) { return a.size() > b.size(); });
+    folders.push_back(program);
+    // The root folder and its parent, as RemoveProductFiles removes them.
+    STRING root = rootFolder.WithoutTrailingBackslash();
+    if (IsProductFolder(root)) {
+        if (!IsInFolder(root, program) || !IsInFolder(program, root))
+            folders.push_back(root);
+        if (IsProductFolder(ParentFolder(root)))
+            folders.push_back(ParentFolder(root));
+    }
+    for (const STRING& folder : folders) {
+        if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES && queue(folder))
+            ++queued;
+    }
+    return queued;
 }

@@ -40,6 +40,15 @@ bool RemoveProductFiles(const STRING& rootFolder, const STRING& programFolder);
 // from the list of installed programs.
 void KeepUninstallPrograms(bool keep);
 
+// Queues each file of FailedFileList() for deletion at the next restart,
+// then the folders that held them, innermost first, up to the program
+// folder, and the root folder and its parent as RemoveProductFiles would
+// remove them: a queued folder goes at the restart only when it is empty
+// then. Files that cannot be queued (no administrator rights) stay in
+// FailedFileList(). Answers how many files and folders were queued, each
+// logged.
+int QueueLeftFilesForRestart(const STRING& rootFolder, const STRING& programFolder);
+
 // Deletes folder\fileName; true when it is gone (also when it was not
 // there). When a file that exists stays and report is set, the path goes
 // into FailedFileList() and the system's error text into LastDeleteError().

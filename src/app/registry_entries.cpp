@@ -29,12 +29,13 @@ const PRODUCT_KEY PRODUCT_KEYS[] = {
 
 } // namespace
 
-REGISTRY_REMOVAL RemoveRegistryEntries() {
+REGISTRY_REMOVAL RemoveRegistryEntries(bool machine, bool user) {
     REGISTRY_REMOVAL removed;
-    if (DeleteValueAt(HKEY_LOCAL_MACHINE, MAPI_APPS_KEY, MAPI_APP_VALUE))
+    if (machine && DeleteValueAt(HKEY_LOCAL_MACHINE, MAPI_APPS_KEY, MAPI_APP_VALUE))
         ++removed.values;
     for (const PRODUCT_KEY& key : PRODUCT_KEYS) {
-        if (RegDeleteKeyA(key.root, key.subkey) == ERROR_SUCCESS)
+        if ((key.root == HKEY_LOCAL_MACHINE ? machine : user) &&
+            RegDeleteKeyA(key.root, key.subkey) == ERROR_SUCCESS)
             ++removed.keys;
     }
     return removed;

@@ -16,8 +16,9 @@ struct REGISTRY_REMOVAL {
 // MSMapiApps key (the key and its other values stay), then the Uninstall and
 // App Paths keys under HKEY_LOCAL_MACHINE and under HKEY_CURRENT_USER. Each
 // key goes only when it has no subkeys. Every failure (missing key or value,
-// subkeys, no access) is ignored; answers what was deleted.
-REGISTRY_REMOVAL RemoveRegistryEntries();
+// subkeys, no access) is ignored; answers what was deleted. machine takes
+// the HKEY_LOCAL_MACHINE entries, user the HKEY_CURRENT_USER ones.
+REGISTRY_REMOVAL RemoveRegistryEntries(bool machine = true, bool user = true);
 
 // For a run that must be made again: deletes the MSMapiApps value only, and
 // keeps the Uninstall and App Paths keys, through which the list of

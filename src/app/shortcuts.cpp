@@ -71,3 +71,14 @@ bool RemoveProgramGroup(int specialFolder, SHORTCUT_REMOVAL* removed) {
         ++removed->folders;
     return true;
 }
+
+void RemoveShortcutsFor(bool machine, bool user, SHORTCUT_REMOVAL* removed) {
+    if (machine) {
+        RemoveShortcutsFrom(CSIDL_COMMON_DESKTOPDIRECTORY, removed);
+        RemoveProgramGroup(CSIDL_COMMON_PROGRAMS, removed);
+    }
+    if (user) {
+        RemoveShortcutsFrom(CSIDL_DESKTOPDIRECTORY, removed);
+        RemoveProgramGroup(CSIDL_PROGRAMS, removed);
+    }
+}

@@ -23,3 +23,7 @@ bool RemoveShortcuts(SHORTCUT_REMOVAL* removed = nullptr);
 // and removes the group folder when it is then empty. True when the folder
 // was removed; false when that kind has no folder.
 bool RemoveProgramGroup(int specialFolder, SHORTCUT_REMOVAL* removed = nullptr);
+
+// The all-users desktop shortcuts and program group (machine), the user's
+// (user), or both: RemoveDesktopShortcuts and RemoveShortcuts by parts.
+void RemoveShortcutsFor(bool machine, bool user, SHORTCUT_REMOVAL* removed = nullptr);

@@ -7,4 +7,6 @@ target_sources(orvalith_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/progress_dialog.cpp
     ${CMAKE_CURRENT_LIST_DIR}/working_folder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/all_users.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/user_sessions.cpp
 )

@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "app/all_users.h"
 #include "app/application.h"
 #include "app/uninstall_sequence.h"
 #include "foundation/loaded_library.h"
@@ -25,19 +26,24 @@ const char* const QUESTIONNAIRE_URL = "https://www.brindlecove.example/uninstall
 const char* const QUIET_LOG_NAME = "Orvalith Uninstall.log";
 
 const char* const USAGE_TEXT =
-    "i Usage: \"Orvalith Uninstall.exe\" [/Quiet] [/Log=FILE] [/PartialOK] [root folder]~\n"
+    "i Usage: \"Orvalith Uninstall.exe\" [/Quiet] [/AllUsers | /User] [/Log=FILE] [/PartialOK] "
+    "[root folder]~\n"
     "/Quiet: shows no window. The question is taken as answered Yes and every other message "
     "as OK; each message is written to the log instead. The uninstall is refused while Outlook "
     "is running, no web page is opened, and the exit code tells the outcome. The add-in's own "
     "uninstaller may still show its windows.\n"
+    "/AllUsers: removes Orvalith for every user of the computer, quietly: the computer's part "
+    "now, each user's part as that user, in their session or at their next logon. A run as "
+    "LocalSystem does so without the switch.\n"
+    "/User: removes, quietly, only the part of the user who runs it; needs no administrator.\n"
     "/Log=FILE: writes a log to FILE (in double quotes when it holds spaces). A quiet run "
     "without it logs to \"%TEMP%\\Orvalith Uninstall.log\".\n"
     "/PartialOK: undoes an unfinished installation without asking anything.\n"
     "root folder: the folder Orvalith was installed in, used when the registry names none.\n"
     "/?: shows this message.\n"
-    "Exit codes of a quiet run: 0 removed; 1 stopped part-way; 2 removed but for files that "
-    "could not be deleted; not started: 3 Outlook running, 4 administrator needed, 5 COM failed, "
-    "6 run as LocalSystem (run it as the user), 7 command line not readable.";
+    "Exit codes of a quiet run: 0 removed; 3010 removed, files in use go at the next restart; "
+    "1602 the add-in's uninstaller was cancelled; 1603 stopped part-way or files left; not "
+    "started: 1618 Outlook running, 740 administrator needed, 1639 command line not readable.";
 
 namespace {
 
@@ -45,6 +51,9 @@ const char* const PARTIAL_SWITCH = "/PartialOK";
 const char* const QUIET_SWITCH = "/Quiet";
 const char* const LOG_SWITCH = "/Log=";
 const char* const USAGE_SWITCH = "/?";
+const char* const ALL_USERS_SWITCH = "/AllUsers";
+const char* const USER_SWITCH = "/User";
+const char* const LOGON_SWITCH = "/Logon";
 
 ADMIN_QUERY adminQuery = QueryAdministrator;
 
@@ -87,6 +96,23 @@ int FindSwitch(const STRING& text, const char* name) {
     return text.ToLower().Find(STRING(name).ToLower());
 }
 
+// Takes the switch out of text when it stands as a word of its own, in any
+// letter case: a root folder such as "C:/Users" holds no switch.
+bool TakeWordSwitch(STRING& text, const char* name) {
+    STRING lower = text.ToLower();
+    STRING wanted = STRING(name).ToLower();
+    for (size_t at = lower.find(wanted); at != STRING::npos; at = lower.find(wanted, at + 1)) {
+        size_t end = at + wanted.size();
+        bool startsWord = at == 0 || lower[at - 1] == ' ' || lower[at - 1] == '\t';
+        bool endsWord = end == lower.size() || lower[end] == ' ' || lower[end] == '\t';
+        if (startsWord && endsWord) {
+            text.erase(at, wanted.size());
+            return true;
+        }
+    }
+    return false;
+}
+
 // Takes "/Log=FILE" out of text and answers FILE (empty when none).
 // unclosed is set when FILE opens a quote that never closes.
 STRING TakeLogSwitch(STRING& text, bool& unclosed) {
@@ -111,11 +137,11 @@ STRING TakeLogSwitch(STRING& text, bool& unclosed) {
 // names, else, in a quiet run, one in the temporary folder: an
 // administrator's unattended run always leaves its trace. A log that cannot
 // be opened leaves the run without one.
-void OpenLog(const COMMAND_LINE& commandLine) {
+void OpenLog(const COMMAND_LINE& commandLine, bool quiet) {
     if (!commandLine.logFile.IsBlank() && Log.Open(commandLine.logFile))
         return;
     bool opened = Log.OpenFromEnvironment();
-    if (!opened && commandLine.quiet) {
+    if (!opened && quiet) {
         STRING folder = GetTemporaryFolder().path;
         if (!folder.empty())
             opened = Log.Open(folder.WithTrailingBackslash() + QUIET_LOG_NAME);
@@ -161,28 +187,40 @@ void AbandonOverdueRun(const char* call, DWORD limitMilliseconds) {
     TerminateProcess(GetCurrentProcess(), EXIT_ABANDONED);
 }
 
+// A user's part whose sequence did not reach its end, or reached it with
+// files left, is abandoned; one whose files wait for a restart asks for it.
+EXIT_CODE ExitCodeOf(const UNINSTALL_RESULT& outcome) {
+    if (outcome.addInCancelled)
+        return EXIT_ADDIN_CANCELLED;
+    if (!outcome.completed || outcome.filesLeft)
+        return EXIT_ABANDONED;
+    return outcome.queuedForRestart > 0 ? EXIT_RESTART_NEEDED : EXIT_COMPLETE;
+}
+
 // The start-up checks and the uninstall; answers the outcome as a quiet
 // run's exit code (a run the user declined has none).
-EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine) {
-    // A deployment tool's run as LocalSystem would find none of the user's
-    // folders and start Outlook for an account without a mail profile.
-    if (commandLine.quiet && adminQuery() == ADMIN_LOCAL_SYSTEM) {
-        Log.Line("Start-up: not started: the run is under the LocalSystem account, while the "
-                 "product's data belongs to a user; run the uninstall as that user");
-        return EXIT_LOCAL_SYSTEM;
+EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine,
+                            const RUN_MODE& mode) {
+    if (mode.kind == RUN_MACHINE_PART) {
+        if (!mode.administrator) {
+            Log.Line("Start-up: the run for all users needs an administrator");
+            MessageOkById(IDS_ADMIN_REQUIRED);
+            return EXIT_ADMIN_REQUIRED;
+        }
+        return RunForAllUsers(instance, commandLine.remaining, mode);
     }
-    if (AdministratorRequired()) {
+    // A user's own part never touches what all users share.
+    if (mode.kind != RUN_USER_PART && AdministratorRequired()) {
         Log.Line("Start-up: all-users install and the user is no administrator");
         MessageOkById(IDS_ADMIN_REQUIRED);
         return EXIT_ADMIN_REQUIRED;
     }
 
-    BYTE result = 1;
-    bool filesLeft = false;
+    UNINSTALL_RESULT outcome;
     {
         // Nobody answers what Outlook may ask in a quiet run: every call to
         // it is watched, from the running check to the end of COM.
-        OUTLOOK_CALL_WATCH watch(commandLine.quiet ? OutlookCallLimit() : 0, AbandonOverdueRun);
+        OUTLOOK_CALL_WATCH watch(mode.Quiet() ? OutlookCallLimit() : 0, AbandonOverdueRun);
         COM_APARTMENT com;
         if (FAILED(com.Result())) {
             ReportCoInitializeFailure(com.Result());
@@ -201,17 +239,17 @@ EXIT_CODE CheckAndUninstall(HINSTANCE instance, const COMMAND_LINE& commandLine)
                 return EXIT_COMPLETE;
             }
         }
-        result = RunUninstall(instance, commandLine.remaining, commandLine.partial, &filesLeft);
-        Log.Printf("Start-up: the uninstall answered %d\r\n", result);
+        outcome = RunUninstall(instance, commandLine.remaining, mode);
+        Log.Printf("Start-up: the uninstall %s\r\n",
+                   outcome.completed ? "reached its end" : "stopped part-way");
     }
 
-    if (result != 0)
-        return EXIT_ABANDONED;
-    if (!commandLine.partial && !commandLine.quiet) {
+    EXIT_CODE exitCode = ExitCodeOf(outcome);
+    if (outcome.completed && !commandLine.partial && !mode.Quiet()) {
         Log.Printf("Start-up: opening %s\r\n", QUESTIONNAIRE_URL);
         ShellExecuteA(nullptr, nullptr, QUESTIONNAIRE_URL, nullptr, ".", SW_SHOWDEFAULT);
     }
-    return filesLeft ? EXIT_FILES_LEFT : EXIT_COMPLETE;
+    return exitCode;
 }
 
 } // namespace
@@ -227,6 +265,9 @@ COMMAND_LINE ParseCommandLine(const STRING& commandLine) {
         parsed.logFile.clear();
         return parsed;
     }
+    parsed.allUsers = TakeWordSwitch(rest, ALL_USERS_SWITCH);
+    parsed.user = TakeWordSwitch(rest, USER_SWITCH);
+    parsed.logon = TakeWordSwitch(rest, LOGON_SWITCH);
     int quiet = FindSwitch(rest, QUIET_SWITCH);
     parsed.quiet = quiet >= 0;
     if (parsed.quiet)
@@ -254,6 +295,22 @@ void SetAdminQueryForTesting(ADMIN_QUERY query) {
     adminQuery = query ? query : QueryAdministrator;
 }
 
+RUN_MODE DecideRunMode(const COMMAND_LINE& commandLine, ADMIN_ANSWER admin) {
+    RUN_MODE mode;
+    mode.partial = commandLine.partial;
+    // Only a known "no" refuses, as for an all-users install.
+    mode.administrator = admin != ADMIN_NO;
+    // Nobody can see a window in the services' session, and LocalSystem holds
+    // no user's data: its run is the computer's part, always quiet.
+    if (admin == ADMIN_LOCAL_SYSTEM || commandLine.allUsers)
+        mode.kind = RUN_MACHINE_PART;
+    else if (commandLine.user || commandLine.logon)
+        mode.kind = RUN_USER_PART;
+    else if (commandLine.quiet)
+        mode.kind = RUN_QUIET;
+    return mode;
+}
+
 bool AdministratorRequired() {
     return KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_UNINSTALL_KEY) &&
            !KeyExists(HKEY_CURRENT_USER, PRODUCT_UNINSTALL_KEY) && adminQuery() == ADMIN_NO;
@@ -262,8 +319,9 @@ bool AdministratorRequired() {
 int RunProgram(HINSTANCE instance, const char* commandLineText) {
     STRING text = commandLineText ? commandLineText : "";
     COMMAND_LINE commandLine = ParseCommandLine(text);
+    const RUN_MODE mode = DecideRunMode(commandLine, adminQuery());
     // Nobody is there to answer a system box about a missing disk or a crash.
-    if (commandLine.quiet)
+    if (mode.Quiet())
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     LoadLibrariesFromSystemFolderOnly();
     SetResourceInstance(instance);
@@ -271,8 +329,8 @@ int RunProgram(HINSTANCE instance, const char* commandLineText) {
     SetMessageTitleId(IDS_APP_TITLE);
     LoadCommonControls();
     Log.SetFailureReporter(ReportLogFailure);
-    if (commandLine.usageError && commandLine.quiet) {
-        OpenLog(commandLine);
+    if (commandLine.usageError && mode.Quiet()) {
+        OpenLog(commandLine, true);
         Log.Printf("Start-up: not started: the command line \"%s\" opens a quote after /Log= "
                    "that it never closes\r\n",
                    text.c_str());
@@ -284,24 +342,33 @@ int RunProgram(HINSTANCE instance, const char* commandLineText) {
         ShowMessage(USAGE_TEXT, MB_OK);
         return 0;
     }
-    Application.quiet = commandLine.quiet;
-    SetMessagesQuiet(commandLine.quiet);
-    OpenLog(commandLine);
+    SetMessagesQuiet(mode.Quiet());
+    OpenLog(commandLine, mode.Quiet());
+    static const char* const KINDS[] = {"", ", quiet", ", quiet, for all users",
+                                        ", quiet, this user's part"};
     Log.Printf("Start-up: Orvalith Uninstall started, command line \"%s\"%s\r\n", text.c_str(),
-               commandLine.quiet ? ", quiet" : "");
+               KINDS[mode.kind]);
 
-    DateTimeSettings.Load(LoadStr(IDS_TIME_FORMAT_AMBIGUOUS));
-    Log.Printf("Start-up: time format \"%s\", locale %s\r\n", DateTimeSettings.timeFormat.c_str(),
-               DateTimeSettings.localeName.c_str());
-
-    int exitCode = CheckAndUninstall(instance, commandLine);
+    int exitCode = EXIT_COMPLETE;
+    if (commandLine.logon) {
+        // Active Setup waits for what it starts; the part goes on without it.
+        bool started = StartUserPartInBackground();
+        Log.Printf("Start-up: a logon: this user's part %s\r\n",
+                   started ? "goes on in the background" : "could not be started");
+    } else {
+        DateTimeSettings.Load(LoadStr(IDS_TIME_FORMAT_AMBIGUOUS));
+        Log.Printf("Start-up: time format \"%s\", locale %s\r\n",
+                   DateTimeSettings.timeFormat.c_str(), DateTimeSettings.localeName.c_str());
+        exitCode = CheckAndUninstall(instance, commandLine, mode);
+        if (mode.kind == RUN_USER_PART)
+            RecordUserPart(exitCode == EXIT_COMPLETE);
+    }
     // The first phase of the product's uninstaller starts an ordinary run
     // and relies on its 0.
-    if (!commandLine.quiet)
+    if (!mode.Quiet())
         exitCode = 0;
     Log.Printf("Start-up: exit code %d\r\n", exitCode);
     Log.Close();
-    Application.quiet = false;
     SetMessagesQuiet(false);
     return exitCode;
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "app/run_mode.h"
 #include "foundation/strings.h"
 
 // The per-product Uninstall key; present under HKEY_LOCAL_MACHINE for an
@@ -27,21 +28,27 @@ struct COMMAND_LINE {
     bool quiet = false;   // "/Quiet": no window, no question, the outcome in the exit code
     STRING logFile;       // "/Log=FILE": where the log goes
     bool partial = false; // "/PartialOK" anywhere, in any letter case
-    STRING remaining;     // without the switches (only the exact "/PartialOK"), trimmed
+    // Each a word of its own, in any letter case, taken out of the text.
+    bool allUsers = false; // "/AllUsers": the computer's part, then each user's as that user
+    bool user = false;     // "/User": the part of the user who runs it
+    bool logon = false;    // "/Logon": a user's logon starts that user's part and goes on
+    STRING remaining;      // without the switches (only the exact "/PartialOK"), trimmed
 };
 
 COMMAND_LINE ParseCommandLine(const STRING& commandLine);
 
-// A quiet run's exit code; any other run exits with 0 on every path.
+// A quiet run's exit code, as Windows Installer gives it, so that deployment
+// tools read it without being told; any other run exits with 0 on every path.
 enum EXIT_CODE {
     EXIT_COMPLETE = 0,
-    EXIT_ABANDONED = 1,       // the run stopped part-way (message 30)
-    EXIT_FILES_LEFT = 2,      // removed, except files that could not be deleted (message 3)
-    EXIT_OUTLOOK_RUNNING = 3, // not started (message 16)
-    EXIT_ADMIN_REQUIRED = 4,  // not started (message 43)
-    EXIT_COM_FAILED = 5,      // not started (message 10)
-    EXIT_LOCAL_SYSTEM = 6,    // not started: the LocalSystem account holds no user's data
-    EXIT_USAGE_ERROR = 7,     // not started: the command line cannot be read
+    EXIT_RESTART_NEEDED = 3010,  // removed; files in use go at the next restart
+    EXIT_OUTLOOK_RUNNING = 1618, // not started (message 16): the tools try again later
+    EXIT_ADDIN_CANCELLED = 1602, // the add-in's own uninstaller was cancelled (message 63)
+    EXIT_ABANDONED = 1603,       // the run stopped part-way (message 30), or a user's part failed
+    EXIT_FILES_LEFT = 1603,      // files that could be neither deleted nor queued (message 3)
+    EXIT_COM_FAILED = 1603,      // not started (message 10)
+    EXIT_ADMIN_REQUIRED = 740,   // not started (message 43): ERROR_ELEVATION_REQUIRED
+    EXIT_USAGE_ERROR = 1639,     // not started: the command line cannot be read
 };
 
 // The log of a quiet run that names none, in the user's temporary folder.
@@ -65,6 +72,10 @@ void SetAdminQueryForTesting(ADMIN_QUERY query); // nullptr restores the real on
 // True when the product was installed for all users only and the user is
 // known not to be an administrator.
 bool AdministratorRequired();
+
+// The run's mode, from the command line and the account: a LocalSystem run
+// is always the computer's part and quiet.
+RUN_MODE DecideRunMode(const COMMAND_LINE& commandLine, ADMIN_ANSWER admin);
 
 // Everything WinMain does; answers the exit code of a quiet run, otherwise 0.
 int RunProgram(HINSTANCE instance, const char* commandLine);

@@ -161,13 +161,19 @@ struct FOLDERS {
     STRING root;
 };
 
-FOLDERS ReadFolders(const STRING& rootFolderArgument) {
+// The user's App Paths entry names the folders; the computer's part alone,
+// which may run under an account without the user's entries, reads the
+// computer's entry when the user's names none.
+FOLDERS ReadFolders(const STRING& rootFolderArgument, bool machinePartAlone) {
     FOLDERS folders;
-    REG_KEY appPaths;
-    if (appPaths.Open(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, REG_MODE_READ)) {
-        folders.program = appPaths.ReadString("Path");
-        folders.root = appPaths.ReadString("RootPath");
-        appPaths.Close();
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (!folders.program.IsBlank() || (root == HKEY_LOCAL_MACHINE && !machinePartAlone))
+            break;
+        REG_KEY appPaths;
+        if (appPaths.Open(root, PRODUCT_APP_PATHS_KEY, REG_MODE_READ)) {
+            folders.program = appPaths.ReadString("Path");
+            folders.root = appPaths.ReadString("RootPath");
+        }
     }
     if (folders.root.IsBlank())
         folders.root = rootFolderArgument;
@@ -189,15 +195,19 @@ void KeepForSecondRun() {
 
 // Everything between the first stage and the end of the restore point;
 // throws what ends the run.
-void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial, bool& filesLeft,
-                      bool& outlookDataLeft) {
-    CloseAddInHelper();
-    Pause(HELPER_CLOSE_MS);
-    CloseAddInHelper();
+void RemoveEverything(const FOLDERS& folders, DWORD previousStage, const RUN_MODE& mode,
+                      UNINSTALL_RESULT& outcome, bool& outlookDataLeft) {
+    const bool partial = mode.partial;
+    // The helper runs in the user's session, where only the user's part looks.
+    if (mode.UserPart()) {
+        CloseAddInHelper();
+        Pause(HELPER_CLOSE_MS);
+        CloseAddInHelper();
+    }
 
     // A stored stage of 2 means an earlier run stopped right after it
     // began: its restore point is still open, so none is begun again.
-    if (previousStage != STAGE_STARTED && IsXPOrLater()) {
+    if (mode.MachinePart() && previousStage != STAGE_STARTED && IsXPOrLater()) {
         RowShown(IDC_LABEL_RESTORE_POINT);
         if (!partial) {
             BeginRestorePoint();
@@ -210,39 +220,54 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
         RowDone(IDC_RESULT_RESTORE_POINT);
     }
 
-    WriteStage(STAGE_ADDIN);
-    RowStarted(IDC_LABEL_ADDIN);
-    if (!UninstallAddIn(ProgressDialogWindow(), ADDIN_NAME, ADDIN_DISPLAY_NAME,
-                        LoadStr(IDS_APP_TITLE))) {
-        RowFailed(IDC_RESULT_ADDIN);
-        throw ERR_FATAL;
-    }
-    RowDone(IDC_RESULT_ADDIN);
+    if (mode.UserPart()) {
+        WriteStage(STAGE_ADDIN);
+        RowStarted(IDC_LABEL_ADDIN);
+        if (!UninstallAddIn(ProgressDialogWindow(), ADDIN_NAME, ADDIN_DISPLAY_NAME,
+                            LoadStr(IDS_APP_TITLE), mode.Quiet(), &outcome.addInCancelled)) {
+            RowFailed(IDC_RESULT_ADDIN);
+            throw ERR_FATAL;
+        }
+        RowDone(IDC_RESULT_ADDIN);
 
-    LoadOutlook();
-    WriteStage(STAGE_OUTLOOK_LOADED);
-    RowStarted(IDC_LABEL_CALENDAR);
-    int knownFailures = KnownOutlookFailures();
-    LogCalendarRemovals(COMdeleteAllCalTaskEntries());
-    TellIfOutlookLost("COMdeleteAllCalTaskEntries");
-    // Entries left in Outlook need this program again, once Outlook is back.
-    outlookDataLeft = OutlookLost() || KnownOutlookFailures() > knownFailures;
-    if (outlookDataLeft) {
-        RowFailed(IDC_RESULT_CALENDAR);
-        KeepForSecondRun();
-    }
-    RowDone(IDC_RESULT_CALENDAR);
+        LoadOutlook();
+        WriteStage(STAGE_OUTLOOK_LOADED);
+        RowStarted(IDC_LABEL_CALENDAR);
+        int knownFailures = KnownOutlookFailures();
+        LogCalendarRemovals(COMdeleteAllCalTaskEntries());
+        TellIfOutlookLost("COMdeleteAllCalTaskEntries");
+        // Entries left in Outlook need this program again, once Outlook is back.
+        outlookDataLeft = OutlookLost() || KnownOutlookFailures() > knownFailures;
+        if (outlookDataLeft) {
+            RowFailed(IDC_RESULT_CALENDAR);
+            KeepForSecondRun();
+        }
+        RowDone(IDC_RESULT_CALENDAR);
 
-    RowStarted(IDC_LABEL_PROGRAM_FILES);
-    CloseAddInHelper();
-    Pause(HELPER_CLOSE_MS);
+        if (mode.MachinePart())
+            RowStarted(IDC_LABEL_PROGRAM_FILES);
+        CloseAddInHelper();
+        Pause(HELPER_CLOSE_MS);
+    }
 
     bool filesFailed = false;
     Swallowing([&] {
+        if (!mode.MachinePart())
+            return;
+        if (!mode.UserPart())
+            RowStarted(IDC_LABEL_PROGRAM_FILES);
         // The first phase of the uninstall may have started us inside the
         // program folder, which could then not be removed.
         LeaveFolders(folders.root, folders.program);
         bool removed = RemoveProductFiles(folders.root, folders.program);
+        // Files in use go at the next restart, as installers leave them.
+        if (!removed && !partial && mode.administrator) {
+            outcome.queuedForRestart = QueueLeftFilesForRestart(folders.root, folders.program);
+            removed = FailedFileList().IsBlank();
+            if (outcome.queuedForRestart > 0)
+                Log.Printf("%d files and folders wait for a restart to be deleted\r\n",
+                           outcome.queuedForRestart);
+        }
         Log.Printf("Removed %d files and %d folders; not removed: %s\r\n", RemovedByLastRun().files,
                    RemovedByLastRun().folders, removed ? "none" : FailedFileList().c_str());
         if (!removed && !partial) {
@@ -252,20 +277,24 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
                      LastDeleteError());
         }
         RowDone(IDC_RESULT_PROGRAM_FILES);
+    });
+    Swallowing([&] {
         RowStarted(IDC_LABEL_REGISTRY);
         Pause(STEP_SETTLE_MS);
-        REGISTRY_REMOVAL registry =
-            outlookDataLeft ? RemoveRegistryEntriesButUninstall() : RemoveRegistryEntries();
+        REGISTRY_REMOVAL registry;
+        if (!outlookDataLeft)
+            registry = RemoveRegistryEntries(mode.MachinePart(), mode.UserPart());
+        else if (mode.MachinePart())
+            registry = RemoveRegistryEntriesButUninstall();
         Log.Printf("Removed %d registry keys and %d registry values\r\n", registry.keys,
                    registry.values);
     });
-    Swallowing([] {
+    Swallowing([&] {
         RowDone(IDC_RESULT_REGISTRY);
         RowStarted(IDC_LABEL_SHORTCUTS);
         Pause(STEP_SETTLE_MS);
         SHORTCUT_REMOVAL shortcuts;
-        RemoveDesktopShortcuts(&shortcuts);
-        RemoveShortcuts(&shortcuts);
+        RemoveShortcutsFor(mode.MachinePart(), mode.UserPart(), &shortcuts);
         Log.Printf("Removed %d shortcuts and %d Start-menu folders\r\n", shortcuts.shortcuts,
                    shortcuts.folders);
         RowDone(IDC_RESULT_SHORTCUTS);
@@ -282,34 +311,36 @@ void RemoveEverything(const FOLDERS& folders, DWORD previousStage, bool partial,
         }
     }
 
-    WriteStage(STAGE_SETTINGS);
-    RowStarted(IDC_LABEL_SETTINGS);
-    knownFailures = KnownOutlookFailures();
-    if (OutlookLost()) {
-        Log.Line("Outlook is gone or stays busy: the settings item and the views are not asked "
-                 "for");
-    } else {
-        try {
-            Log.Printf("Removed %d settings items\r\n", DeleteSettingsTask());
-            Log.Printf("Removed %d views\r\n", DeleteOrvalithViews());
-        } catch (ERROR_CODE) {
-            // The user has been told; the run goes on to its end.
+    if (mode.UserPart()) {
+        WriteStage(STAGE_SETTINGS);
+        RowStarted(IDC_LABEL_SETTINGS);
+        int knownFailures = KnownOutlookFailures();
+        if (OutlookLost()) {
+            Log.Line("Outlook is gone or stays busy: the settings item and the views are not "
+                     "asked for");
+        } else {
+            try {
+                Log.Printf("Removed %d settings items\r\n", DeleteSettingsTask());
+                Log.Printf("Removed %d views\r\n", DeleteOrvalithViews());
+            } catch (ERROR_CODE) {
+                // The user has been told; the run goes on to its end.
+            }
+            TellIfOutlookLost("DeleteSettingsTask");
         }
-        TellIfOutlookLost("DeleteSettingsTask");
-    }
-    if (OutlookLost() || KnownOutlookFailures() > knownFailures) {
-        outlookDataLeft = true;
-        RowFailed(IDC_RESULT_SETTINGS);
-    }
-    RowDone(IDC_RESULT_SETTINGS);
+        if (OutlookLost() || KnownOutlookFailures() > knownFailures) {
+            outlookDataLeft = true;
+            RowFailed(IDC_RESULT_SETTINGS);
+        }
+        RowDone(IDC_RESULT_SETTINGS);
 
-    ReleaseOutlook();
-    CloseOutlookWindows();
+        ReleaseOutlook();
+        CloseOutlookWindows();
+    }
 
-    if (IsXPOrLater() && !partial)
+    if (mode.MachinePart() && IsXPOrLater() && !partial)
         EndRunRestorePoint();
     if (!partial && filesFailed) {
-        filesLeft = true;
+        outcome.filesLeft = true;
         MessageOkById(IDS_NOT_ALL_REMOVED);
     }
 }
@@ -339,38 +370,42 @@ bool CloseOutlookWindows() {
     return true;
 }
 
-BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool partial,
-                  bool* filesLeft) {
+UNINSTALL_RESULT RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument,
+                              const RUN_MODE& mode) {
     if (!Application.instance)
         Application.instance = instance;
     failedRows.clear();
     ForgetFilesLeft();
     ForgetOutlookFailures();
-    bool leftFiles = false;
+    UNINSTALL_RESULT outcome;
     OWNED_HANDLE event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    SetProgressPartialFlag(partial);
+    SetProgressPartialFlag(mode.partial);
     // Nobody watches a quiet run: it shows no dialog.
-    bool dialog = !Application.quiet;
+    bool dialog = !mode.Quiet();
     if (dialog && StartProgressDialogThread(event.Get()))
         WaitForProgressEvent(event.Get(), DIALOG_APPEAR_MS);
 
-    FOLDERS folders = ReadFolders(rootFolderArgument);
-    DWORD previousStage = ReadDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, 0);
-    WriteStage(STAGE_STARTED);
+    FOLDERS folders = ReadFolders(rootFolderArgument, !mode.UserPart());
+    // The stage is the user's: the computer's part alone, perhaps under an
+    // account of its own, neither reads nor writes it.
+    DWORD previousStage = 0;
+    if (mode.UserPart()) {
+        previousStage = ReadDwordAt(HKEY_CURRENT_USER, STAGE_KEY, STAGE_VALUE, 0);
+        WriteStage(STAGE_STARTED);
+    }
 
-    BYTE result = 0;
     bool outlookDataLeft = false;
     try {
-        RemoveEverything(folders, previousStage, partial, leftFiles, outlookDataLeft);
-        if (outlookDataLeft) {
+        RemoveEverything(folders, previousStage, mode, outcome, outlookDataLeft);
+        // Outlook kept some of the product's data: the run is to be made again.
+        if (outlookDataLeft)
             MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
-            result = 1;
-        }
+        else
+            outcome.completed = true;
     } catch (...) {
         // A restore point begun is ended however the run ends.
         EndRunRestorePoint();
         MessageOkById(IDS_UNINSTALL_UNSUCCESSFUL);
-        result = 1;
     }
     KeepUninstallPrograms(false);
 
@@ -383,11 +418,21 @@ BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool par
     }
     event.Reset();
 
-    ReleaseOutlook();
-    bool settingsDeleted = DeleteKeyTree(HKEY_CURRENT_USER, PER_USER_KEY);
-    Log.Printf("Per-user settings \"HKEY_CURRENT_USER\\%s\": %s\r\n", PER_USER_KEY,
-               settingsDeleted ? "deleted" : "could not be deleted");
+    if (mode.UserPart()) {
+        ReleaseOutlook();
+        bool settingsDeleted = DeleteKeyTree(HKEY_CURRENT_USER, PER_USER_KEY);
+        Log.Printf("Per-user settings \"HKEY_CURRENT_USER\\%s\": %s\r\n", PER_USER_KEY,
+                   settingsDeleted ? "deleted" : "could not be deleted");
+    }
+    return outcome;
+}
+
+BYTE RunUninstall(HINSTANCE instance, const STRING& rootFolderArgument, bool partial,
+                  bool* filesLeft) {
+    RUN_MODE mode;
+    mode.partial = partial;
+    UNINSTALL_RESULT outcome = RunUninstall(instance, rootFolderArgument, mode);
     if (filesLeft)
-        *filesLeft = leftFiles;
-    return result;
+        *filesLeft = outcome.filesLeft;
+    return outcome.completed ? 0 : 1;
 }

@@ -114,6 +114,13 @@ bool REG_KEY::QueryValueInfo(const char* name, DWORD& type, DWORD& size) const {
     return RegQueryValueExA(handle_, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
 }
 
+bool REG_KEY::WriteString(const char* name, const STRING& value) {
+    if (!handle_)
+        return false;
+    return RegSetValueExA(handle_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
 bool REG_KEY::WriteDword(const char* name, DWORD value) {
     if (!handle_)
         return false;
@@ -172,6 +179,11 @@ DWORD ReadDwordAt(HKEY root, const char* subkey, const char* name, DWORD default
 bool WriteDwordAt(HKEY root, const char* subkey, const char* name, DWORD value) {
     REG_KEY key;
     return key.Open(root, subkey, REG_MODE_WRITE) && key.WriteDword(name, value);
+}
+
+bool WriteStringAt(HKEY root, const char* subkey, const char* name, const STRING& value) {
+    REG_KEY key;
+    return key.Open(root, subkey, REG_MODE_WRITE) && key.WriteString(name, value);
 }
 
 bool DeleteValueAt(HKEY root, const char* subkey, const char* name) {

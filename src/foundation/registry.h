@@ -41,6 +41,7 @@ public:
     int ReadBinary(const char* name, void* buffer, int size) const;
     bool QueryValueInfo(const char* name, DWORD& type, DWORD& size) const;
     bool WriteDword(const char* name, DWORD value);
+    bool WriteString(const char* name, const STRING& value); // REG_SZ
     bool DeleteValue(const char* name);
     // Direct subkeys; -1 on failure.
     int SubkeyCount() const;
@@ -57,6 +58,7 @@ STRING ReadStringAt(HKEY root, const char* subkey, const char* name,
 DWORD ReadDwordAt(HKEY root, const char* subkey, const char* name, DWORD defaultValue,
                   DWORD min = 0, DWORD max = 0);
 bool WriteDwordAt(HKEY root, const char* subkey, const char* name, DWORD value);
+bool WriteStringAt(HKEY root, const char* subkey, const char* name, const STRING& value);
 bool DeleteValueAt(HKEY root, const char* subkey, const char* name);
 // Deletes subkey and everything below it. True when the key is gone
 // afterwards or never existed; false when it could not be opened or deleted.

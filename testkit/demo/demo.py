@@ -107,7 +107,8 @@ SCENARIOS = {
     "addin_cancelled": dict(answers="Yes", addin_exit=-500,
                             about="the add-in uninstaller is cancelled: messages 63 and 30"),
     "file_held_open": dict(answers="Yes", hold="Orvalith.chm",
-                           about="a program file is held open: messages 35 and 3"),
+                           about="a program file is held open: queued for deletion at the "
+                                 "next restart"),
     "outlook_cannot_start": dict(answers="Yes", outlook_broken=True,
                                  about="Outlook cannot be started: messages 17 and 30"),
     "sync_conflict": dict(answers="Yes", sync_conflict=True,
@@ -119,13 +120,13 @@ SCENARIOS = {
     # Quiet runs: nobody answers; "log" is where the run's log is expected.
     "quiet_full": dict(arguments="/Quiet", log=QUIET_LOG, exit=0,
                        about="a quiet run: no window, everything removed, exit code 0"),
-    "quiet_outlook_running": dict(arguments="/Quiet", log=QUIET_LOG, exit=3,
+    "quiet_outlook_running": dict(arguments="/Quiet", log=QUIET_LOG, exit=1618,
                                   outlook_running=True,
-                                  about="a quiet run while Outlook runs: exit code 3"),
+                                  about="a quiet run while Outlook runs: exit code 1618"),
     "quiet_addin_cancelled": dict(arguments='/Quiet /Log="%s"' % NAMED_LOG, log=NAMED_LOG,
-                                  exit=1, addin_exit=-500,
+                                  exit=1602, addin_exit=-500,
                                   about="a quiet run, the add-in uninstaller cancelled: "
-                                        "exit code 1"),
+                                        "exit code 1602"),
     "outlook_busy": dict(answers="Yes", outlook_rules="busy|Delete|2|8000\n",
                          about="Outlook is busy for 8 s from the 3rd Delete: every entry still "
                                "goes, no message"),
@@ -138,10 +139,10 @@ SCENARIOS = {
                                      "what a second run needs kept"),
     # The program's own limit is 5 minutes; this copy of it has 30 s, changed
     # in its resource (OUTLOOK_CALL_LIMIT), so the test need not wait 5.
-    "quiet_outlook_hang": dict(arguments="/Quiet", log=QUIET_LOG, exit=1,
+    "quiet_outlook_hang": dict(arguments="/Quiet", log=QUIET_LOG, exit=1603,
                                outlook_rules="hang|Restrict|1\n", call_limit_ms=30000,
                                about="a quiet run, an Outlook call that never answers: "
-                                     "abandoned after the limit, exit code 1"),
+                                     "abandoned after the limit, exit code 1603"),
     "outlook_busy_beyond_budget": dict(answers="Yes",
                                        outlook_rules="busy|Delete|1||0x80010001|100000\n",
                                        about="Outlook stays busy from the 2nd Delete: after the "
@@ -150,9 +151,35 @@ SCENARIOS = {
                                       about="a quiet run starts Outlook, a process of its own, "
                                             "and leaves none behind"),
     "quiet_file_held_open": dict(arguments='%s /Log="%s" /quiet' % (PROGRAM_WIN, NAMED_LOG),
-                                 log=NAMED_LOG, exit=2, hold="Orvalith.chm", no_app_paths=True,
+                                 log=NAMED_LOG, exit=3010, hold="Orvalith.chm", no_app_paths=True,
+                                 restart=True,
                                  about="a quiet run from the root folder, a program file held "
-                                       "open: exit code 2"),
+                                       "open: exit code 3010, the file and its folders gone "
+                                       "after a restart"),
+    "quiet_usage_error": dict(arguments='/quiet /Log="C:\\Demo Tools\\never closed.log',
+                              log=QUIET_LOG, exit=1639,
+                              about="a quiet run whose command line cannot be read: exit code "
+                                    "1639, nothing changes"),
+    # Removal across a company: the computer's part and each user's part.
+    "all_users": dict(arguments='/AllUsers /Log="%s"' % NAMED_LOG, log=NAMED_LOG, exit=0,
+                      split="both", all_users=True,
+                      about="/AllUsers: the computer's part, and the signed-in user's part "
+                            "through the hand-over: exit code 0"),
+    # The add-in helper runs in the user's session beside Outlook, holding
+    # its program file, which the user's part would have closed: the file
+    # waits for the restart.
+    "all_users_outlook_running": dict(arguments='/AllUsers /Log="%s"' % NAMED_LOG, log=NAMED_LOG,
+                                      exit=3010, split="machine", all_users=True,
+                                      outlook_running=True, logons=2,
+                                      held=PROGRAM_WIN + "\\OrvalithAddInHelper.exe",
+                                      about="/AllUsers while the user's Outlook runs: the "
+                                            "user's part waits for a logon, which removes it; "
+                                            "a second logon changes nothing; the running "
+                                            "helper's file waits for the restart (exit code "
+                                            "3010)"),
+    "user_part": dict(arguments="/User", log=QUIET_LOG, exit=0, split="user", all_users=True,
+                      about="/User on an all-users installation: only this user's part, "
+                            "no administrator asked"),
     # Cut short, then run again: the uninstaller is ended part-way at each
     # point, then run again as the first phase would, with the root folder.
     "cut_short_early": dict(answers="Yes", arguments=PROGRAM_WIN, cut_points=["addin", "calendar"],
@@ -297,7 +324,8 @@ def make_machine(build, out, scenario):
     machine = MACHINE(prefix, user_name(pristine))
     built = {name: find_built(build, name) for name in [
         "Orvalith Uninstall.exe", "SrClient.DLL", "demo_driver.exe", "demo_addin_helper.exe",
-        "Outlook.exe", "url_recorder.exe", "fake_addin_uninstaller.exe", "fake_outlook.dll"]}
+        "Outlook.exe", "url_recorder.exe", "fake_addin_uninstaller.exe", "fake_outlook.dll",
+        "demo_logon.exe"]}
     for name in ["Orvalith Uninstall.exe", "SrClient.DLL", "demo_driver.exe",
                  "demo_addin_helper.exe", "url_recorder.exe"]:
         if not built[name]:
@@ -375,7 +403,7 @@ def make_machine(build, out, scenario):
 
     tools = {}
     for name in ["demo_driver.exe", "url_recorder.exe", "Outlook.exe",
-                 "fake_addin_uninstaller.exe", "fake_outlook.dll"]:
+                 "fake_addin_uninstaller.exe", "fake_outlook.dll", "demo_logon.exe"]:
         if built[name]:
             tools[name] = TOOLS_WIN + "\\" + name
             machine.copy(built[name], tools[name])
@@ -401,7 +429,8 @@ def make_machine(build, out, scenario):
     keys.append(("HKEY_LOCAL_MACHINE\\" + app_paths, {"": PROGRAM_WIN + "\\Orvalith.exe",
                                                      "Path": PROGRAM_WIN},
                  "gone", "the product's App Paths entry"))
-    keys.append(("HKEY_CURRENT_USER\\%s\\Brindlecove Orvalith" % uninstall,
+    keys.append(("%s\\%s\\Brindlecove Orvalith" % (
+        "HKEY_LOCAL_MACHINE" if settings.get("all_users") else "HKEY_CURRENT_USER", uninstall),
                  {"DisplayName": "Orvalith", "DisplayVersion": "5.0.72",
                   "UninstallString": PROGRAM_WIN + "\\OrvalithUnPhase1.exe"},
                  "gone", "the product's entry in the installed programs"))
@@ -449,6 +478,11 @@ def make_machine(build, out, scenario):
                      {"": "Outlook.Application"}, "stays", "Outlook"))
         keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\Outlook.Application\CLSID",
                      {"": clsid}, "stays", "Outlook"))
+    if settings.get("split"):
+        # A process started from a user's environment block gets its
+        # variables from the registry alone: the stand-ins' records too.
+        keys.append((r"HKEY_CURRENT_USER\Environment", split_environment(out), "stays",
+                     "the stand-ins' records, for a user's part started as that user"))
     if settings.get("windows"):
         keys.append((r"HKEY_CURRENT_USER\Software\Wine", {"Version": settings["windows"]},
                      "stays", "the Windows version the machine reports"))
@@ -633,6 +667,14 @@ def snapshot(prefix):
 # Shorter than Windows' six minutes, long enough for a run straight after a
 # cut to meet the Outlook that the cut run left.
 ORPHAN_SECONDS = 45
+
+
+def split_environment(out):
+    """The stand-ins' record variables, as the run hands them to the uninstaller."""
+    return {"ORVALITH_HELPER_JOURNAL": unix_to_z(os.path.join(out, "helper.journal")),
+            "ORVALITH_FAKE_UNINSTALLER_JOURNAL": unix_to_z(os.path.join(out, "addin.journal")),
+            "ORVALITH_FAKE_OUTLOOK_DATA": unix_to_z(os.path.join(out, "outlook.txt")),
+            "ORVALITH_FAKE_OUTLOOK_JOURNAL": unix_to_z(os.path.join(out, "outlook.journal"))}
 
 
 def run_once(out, machine, tools, run_folder, settings, round_number):
@@ -1149,10 +1191,12 @@ HELPER_NAMES = ("@ORVALITHADDINHELPERCLASS@", "@ORVALITHADDINHELPERTITLE@")
 
 
 def made_product_entries(seen):
-    """The keys and values naming the product that the run made."""
+    """The keys and values naming the product that the run made; the
+    system's list of files to delete at the next restart is the system's."""
     diff = run_record(seen, "machine-diff.txt").split("\n")
     return [line for line in diff if line.startswith("+") and line[14:].startswith(("key ", "value "))
-            and ("Orvalith" in line or "Brindlecove" in line)]
+            and ("Orvalith" in line or "Brindlecove" in line)
+            and '"PendingFileRenameOperations"=' not in line]
 
 
 # Why items of the footprint go in a run abandoned part-way: the per-user
@@ -1174,6 +1218,8 @@ def gone_exactly(seen, whys):
 
 
 def check(scenario, seen):
+    if SCENARIOS[scenario].get("split"):
+        return check_split(scenario, seen)
     problems = []
     texts = [" ".join(m["texts"]) for m in seen["messages"]]
 
@@ -1210,7 +1256,8 @@ def check(scenario, seen):
         expect(log.rstrip().endswith("Start-up: exit code %d" % expected_code),
                "the exit code logged last")
         expect(("taken as answered Yes: ? " + QUESTION in log) ==
-               (scenario != "quiet_outlook_running"), "the question logged, taken as Yes")
+               (scenario not in ("quiet_outlook_running", "quiet_usage_error")),
+               "the question logged, taken as Yes")
     question = seen["messages"][0] if seen["messages"] else {}
     if scenario in ("answer_no", "windows_vista", "full_yes", "second_run"):
         # A classic box, a task dialog on Windows 6.0; Wine may read a task
@@ -1289,13 +1336,12 @@ def check(scenario, seen):
         expect(not seen["pages"], "no questionnaire")
         problems += gone_exactly(seen, SETTINGS_GO)
     elif scenario == "file_held_open":
-        # Message 35 names the file and the system's reason, message 3 ends
-        # the run; both are warnings.
-        expect(len(texts) == 3 and texts[1].startswith("The following files could not be") and
-               texts[1].endswith("%s\\Orvalith.chm\n\n\nSharing violation." % PROGRAM_WIN),
-               "message 35 names the file and the reason")
-        expect(texts[-1].startswith("Not all of Orvalith's components"), "message 3 last")
-        expect([m["icon"] for m in seen["messages"][1:]] == ["warning", "warning"], "warnings")
+        # An administrator's run queues the file for the next restart, as
+        # installers do: nothing is left for the user to clean up.
+        expect(len(texts) == 1 and QUESTION in texts[0], "the question and no other message")
+        expect(QUEUED % (PROGRAM_WIN + "\\Orvalith.chm") in
+               read_text(os.path.join(seen["out"], "uninstall.log")),
+               "the log names the file queued for the restart")
         expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
                "a restore point is begun and ended")
         expect(seen["unexpected_fate"] == 1, "everything but the file held open goes")
@@ -1330,15 +1376,26 @@ def check(scenario, seen):
     elif scenario == "quiet_outlook_running":
         expect("cannot proceed while Outlook is running" in log, "message 16 in the log")
         expect(seen["unexpected_fate"] == 0, "nothing changes")
+    elif scenario == "quiet_usage_error":
+        expect("opens a quote after /Log= that it never closes" in log, "the reason logged")
+        expect(seen["unexpected_fate"] == 0, "nothing changes")
     elif scenario == "quiet_addin_cancelled":
         expect("was cancelled by user" in log and
                "taken as answered OK: ! Orvalith Uninstall was unsuccessful." in log,
                "messages 63 and 30 in the log")
         problems += gone_exactly(seen, SETTINGS_GO)
     elif scenario == "quiet_file_held_open":
-        expect("could not be deleted:~\n%s\\Orvalith.chm" % PROGRAM_WIN in log,
-               "message 35 in the log names the file")
+        expect(QUEUED % (PROGRAM_WIN + "\\Orvalith.chm") in log and
+               QUEUED % PROGRAM_WIN in log and "could not be deleted" not in log,
+               "the log names the file and its folders queued for the restart")
         expect(seen["unexpected_fate"] == 1, "everything else goes")
+        # The restart deletes the file and its folders, and nothing else.
+        held = "file %s\\Orvalith.chm (" % PROGRAM_WIN
+        expect(sorted(d for d in seen["restart"] if not d.startswith("- " + held)) ==
+               sorted(["- folder " + PROGRAM_WIN, "- folder " + PROGRAM_WIN.rsplit("\\", 1)[0]]) and
+               any(d.startswith("- " + held) for d in seen["restart"]),
+               "the restart deletes the file and its folders alone (changes: %s)" %
+               seen["restart"])
     elif scenario == "sync_conflict":
         # The calendar step ends at the conflict: its row fails, and what a
         # second run needs stays, once the user has resolved the conflict.
@@ -1396,6 +1453,11 @@ def run(build, out, scenario):
                          footprint]
         report, seen = make_report(out, checked_as, journal, before, after, footprint, wall, tag)
         seen["machine_before"] = before
+        seen.update(user=machine.user, after=after)
+        if last and settings.get("restart"):
+            seen["restart"] = restart_machine(machine, out, after)
+        if last and settings.get("logons"):
+            seen["logons"] = run_logons(out, machine, tools, settings["logons"])
         results.append((checked_as, report, seen))
         if not last:
             for name in RECORDS:
@@ -1444,6 +1506,182 @@ def run_in_locale(build, out, scenario):
         return ascii_seeded(build, pristine, seed, local_outlook)
     seeded_prefix = seeded_from_utf16
     return run(build, out, scenario)
+
+
+# --- restarts and logons ----------------------------------------------------------
+
+QUEUED = 'Queued for deletion at the next restart: "%s"'
+
+
+def snapshot_differences(before, after):
+    """Every entry of the whole machine that differs, outside Wine's own
+    bookkeeping, as "- entry" and "+ entry"."""
+    differences = []
+    for label in ("registry", "files"):
+        a, b = set(before[label]), set(after[label])
+        differences += ["- " + e for e in sorted(a - b)] + ["+ " + e for e in sorted(b - a)]
+    return [d for d in differences
+            if not any(d[2:].split(" ", 1)[1].startswith(n) for n in WINE_NOISE)]
+
+
+def restart_machine(machine, out, after):
+    """Restarts the machine's Windows, which performs the deletions queued for
+    the restart as Windows does at boot; answers what changed."""
+    say("Restarting the machine (wineboot --restart)...")
+    wine(machine.prefix, ["wineboot.exe", "--restart"], wine_env(machine.prefix), 600,
+         os.path.join(out, "wine-errors-restart.txt"))
+    restarted = snapshot(machine.prefix)
+    with open(os.path.join(out, "machine-after-restart.json"), "w") as file:
+        json.dump(restarted, file)
+    return snapshot_differences(after, restarted)
+
+
+def run_logons(out, machine, tools, count):
+    """Logs the user on count times as Windows does for Active Setup; for each
+    logon its journal and the machine before and after."""
+    logons = []
+    previous = snapshot(machine.prefix)
+    for number in range(1, count + 1):
+        say("Logon %d of the user (Active Setup)..." % number)
+        journal = os.path.join(out, "logon%d.txt" % number)
+        env = wine_env(machine.prefix, dict(split_environment(out), ORVALITH_UNINSTALL_LOG=""))
+        wine(machine.prefix, [tools["demo_logon.exe"], unix_to_z(journal),
+                              "Orvalith Uninstall.exe"], env, 900,
+             os.path.join(out, "wine-errors-logon%d.txt" % number))
+        current = snapshot(machine.prefix)
+        with open(os.path.join(out, "machine-after-logon%d.json" % number), "w") as file:
+            json.dump(current, file)
+        logons.append(dict(journal=read_text(journal), before=previous, after=current))
+        previous = current
+    return logons
+
+
+# --- removal across a company ---------------------------------------------------
+
+ACTIVE_SETUP_GUID = "{5B7D2E91-0C3A-4F6E-9D18-A2C4E6F80B13}"
+KEPT_COPY = r"C:\ProgramData\Brindlecove\Orvalith Uninstall\Orvalith Uninstall.exe"
+
+
+def user_part_item(name, user):
+    """Whether a footprint item is the user's (their hive and profile) rather
+    than the computer's."""
+    return name.startswith("HKEY_CURRENT_USER") or \
+        name.lower().startswith(("c:\\users\\%s\\" % user).lower())
+
+
+def footprint_present(item, machine_state):
+    kind, name = item[0], item[1]
+    if kind == "file":
+        return any(e.startswith("file " + name + " (") for e in machine_state["files"])
+    key, _, value = name.rpartition("\\")
+    line = "value %s : %s" % (key, "@=" if value == "(default)" else '"%s"=' % value)
+    return any(e.startswith(line) for e in machine_state["registry"])
+
+
+def split_gone(seen, machine_state, parts, what, held=None):
+    """Problems unless exactly the footprint items that go, of the parts
+    named, are gone from machine_state; a file held open waits for the
+    restart."""
+    footprint = json.load(open(os.path.join(seen["out"], "footprint.json")))
+    expected = sorted(item[1] for item in footprint if item[2] == "gone" and item[1] != held and
+                      ("user" if user_part_item(item[1], seen["user"]) else "machine") in parts)
+    gone = sorted(item[1] for item in footprint if not footprint_present(item, machine_state))
+    return [] if gone == expected else \
+        ["%s: of the footprint exactly the %s part goes (expected gone but present: %s; gone but "
+         "expected to stay: %s)" % (what, " and ".join(parts), sorted(set(expected) - set(gone)),
+                                    sorted(set(gone) - set(expected)))]
+
+
+def active_setup(machine_state, hive):
+    """The values of the product's Active Setup entry in that hive."""
+    return [e for e in machine_state["registry"] if e.startswith("value " + hive) and
+            ACTIVE_SETUP_GUID in e]
+
+
+def user_part_logs(seen):
+    """The quiet logs of the user's parts, found where their temporary folder is."""
+    found = []
+    users = os.path.join(seen["out"], "machine", "drive_c", "users", seen["user"])
+    for folder, _, names in os.walk(users):
+        found += [read_text(os.path.join(folder, n)) for n in names if n == "Orvalith Uninstall.log"]
+    return "\n".join(found)
+
+
+def check_split(scenario, seen):
+    settings = SCENARIOS[scenario]
+    problems = []
+
+    def expect(condition, text):
+        if not condition:
+            problems.append(text)
+    exits = [e["code"] for e in seen["events"] if e["event"] == "exit"]
+    expect(exits == [settings["exit"]], "the uninstaller ends by itself with exit code %d (seen: "
+           "%s)" % (settings["exit"], exits[0] if exits else "it did not end"))
+    expect(not any(e["event"] in ("message", "progress", "window") for e in seen["events"]),
+           "no window")
+    expect(not seen["pages"], "no questionnaire")
+    expect(not any(e["event"] in ("gave-up", "problem") for e in seen["events"]),
+           "the driver met something unexpected")
+    # Only the Active Setup entry (and the keys above it) is made beside the
+    # footprint's own entries.
+    unexplained = [c for c in seen["unexplained"] if "\\Active Setup" not in c[2]]
+    expect(not unexplained, "something outside the footprint changed: %s" % unexplained[:5])
+    log = read_text(os.path.join(seen["out"], "uninstall.log"))
+    user_log = user_part_logs(seen)
+    after = seen["after"]
+    machine_entry = active_setup(after, "HKEY_LOCAL_MACHINE")
+    user_entry = active_setup(after, "HKEY_CURRENT_USER")
+    kept = any(e.startswith("file %s (" % KEPT_COPY) for e in after["files"])
+    if settings["split"] == "user":
+        problems += split_gone(seen, after, ["user"], "the run")
+        expect("quiet, this user's part" in log and log.rstrip().endswith("Start-up: exit code 0"),
+               "the user's part logged, exit code 0")
+        expect("Administrator access" not in log, "no administrator asked")
+        expect(not machine_entry and not user_entry and not kept,
+               "no Active Setup entry, no kept copy")
+        problems += outlook_as_expected(seen["out"], True)
+        return problems
+    expect("quiet, for all users" in log and
+           log.rstrip().endswith("Start-up: exit code %d" % settings["exit"]),
+           "the computer's part logged, exit code %d" % settings["exit"])
+    expect(kept, "the kept copy at " + KEPT_COPY)
+    expect(any('"StubPath"=' in e and "Orvalith Uninstall.exe" in e and "/Logon" in e
+               for e in machine_entry) and
+           any('"Version"="1,0,0,0"' in e for e in machine_entry) and
+           any('"IsInstalled"=dword:00000001' in e for e in machine_entry),
+           "the Active Setup entry: StubPath, Version, IsInstalled")
+    expect("event=100" in seen["restore"] and "event=101" in seen["restore"],
+           "a restore point is begun and ended")
+    if settings["split"] == "both":
+        problems += split_gone(seen, after, ["machine", "user"], "the run")
+        expect("the user's part is done" in log, "the hand-over logged as done")
+        expect("quiet, this user's part" in user_log and "this user's part is done" in user_log,
+               "the user's own log says the part is done")
+        expect(any('"Version"="1,0,0,0"' in e for e in user_entry),
+               "the user is marked done for Active Setup")
+        problems += outlook_as_expected(seen["out"], True)
+        return problems
+    # Outlook runs in the user's session: the user's part waits for a logon.
+    problems += split_gone(seen, after, ["machine"], "the run", settings["held"])
+    expect(QUEUED % settings["held"] in log, "the held file queued for the restart")
+    expect("Outlook is running; the user's part runs at the user's next logon" in log,
+           "the user's part left for the next logon, logged")
+    expect(not any('"Version"=' in e for e in user_entry), "the user is not marked done")
+    first, second = seen["logons"]
+    expect(("ran\t%s\t" % ACTIVE_SETUP_GUID) in first["journal"] and
+           first["journal"].rstrip().endswith("\t0") and "left running" not in first["journal"],
+           "the first logon runs the StubPath, which returns 0 at once (%s)" % first["journal"])
+    # The logon's Wine session starts as Windows boots, deleting what was
+    # queued for the restart: the helper's file too.
+    problems += split_gone(seen, first["after"], ["machine", "user"], "after the logon")
+    expect(any('"Version"="1,0,0,0"' in e for e in active_setup(first["after"],
+                                                                  "HKEY_CURRENT_USER")),
+           "the user is marked done after the logon")
+    problems += outlook_as_expected(seen["out"], True)
+    expect(ACTIVE_SETUP_GUID not in second["journal"], "the second logon runs nothing of ours")
+    changed = snapshot_differences(second["before"], second["after"])
+    expect(not changed, "the second logon changes nothing: %s" % changed[:5])
+    return problems
 
 
 # --- cut short, then run again ------------------------------------------------

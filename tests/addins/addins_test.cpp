@@ -293,7 +293,7 @@ TEST(AddInUninstall, AQuietRunSilencesTheInstallerAndWaitsOnlySoLong) {
             "%ORVALITH_TEST_TOOLS%\\vstoinstaller.EXE /entry " + entry.Name() + parameters;
         SetRegValue(HKEY_CURRENT_USER, entry.Path(), "UninstallString", REG_EXPAND_SZ,
                     command.c_str(), static_cast<DWORD>(command.size() + 1));
-        EXPECT_EQ(addIn.Uninstall(), i < 2);
+        EXPECT_EQ(addIn.Uninstall(true), i < 2);
         EXPECT_EQ(addIn.journal.Starts(),
                   std::vector<std::string>{installer + "\t/entry " + entry.Name() + parameters +
                                            (i == 1 ? "" : " /Silent")});

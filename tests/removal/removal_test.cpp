@@ -66,6 +66,63 @@ TEST(ProductFiles, UndeletableFilesAreListedAndEverythingElseGoes) {
     }
 }
 
+const char* const SESSION_MANAGER = "System\\CurrentControlSet\\Control\\Session Manager";
+
+// The system's list of deletions waiting for the next restart, raw.
+std::string PendingDeletions() {
+    RAW_KEY key;
+    std::string raw(65536, '\0');
+    DWORD size = static_cast<DWORD>(raw.size()), type = 0;
+    if (key.Open(HKLM, SESSION_MANAGER, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        RegQueryValueExA(key.Handle(), "PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(&raw[0]), &size) != ERROR_SUCCESS)
+        return std::string();
+    raw.resize(size);
+    return raw;
+}
+
+// Files held open are queued for the restart, then their folders innermost
+// first, the program folder, the root and its parent; nothing else.
+TEST(ProductFiles, FilesInUseAreQueuedForTheRestartBeforeTheirFolders) {
+    INSTALLED install("Root\\Program");
+    const std::string root = install.temp.File("Root");
+    const std::string deep = "Orvalith Add-In\\Application Files\\Orvalith Outlook "
+                             "Add-In_5_0_72_0\\Resources";
+    std::vector<OWNED_HANDLE> held;
+    for (const std::string& file : {std::string("Orvalith.exe"), deep + "\\pin.gif.deploy"})
+        held.emplace_back(CreateFileA((install.program + "\\" + file).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const std::string before = PendingDeletions();
+    EXPECT_FALSE(RemoveProductFiles(root, install.program));
+    EXPECT_EQ(QueueLeftFilesForRestart(root, install.program), 9);
+    EXPECT_EQ(FailedFileList(), "");
+    std::string added = PendingDeletions().substr(before.empty() ? 0 : before.size() - 1);
+    STRINGS queued;
+    for (size_t at = 0; at < added.size(); at = added.find('\0', at) + 1) {
+        std::string entry = added.c_str() + at;
+        if (!entry.empty())
+            queued.push_back(entry.substr(entry.find(':') - 1));
+    }
+    const std::string version = install.program + "\\" + deep.substr(0, deep.rfind('\\'));
+    EXPECT_EQ(queued, (STRINGS{install.program + "\\Orvalith.exe",
+                               install.program + "\\" + deep + "\\pin.gif.deploy",
+                               install.program + "\\" + deep, version,
+                               install.program + "\\Orvalith Add-In\\Application Files",
+                               install.program + "\\Orvalith Add-In", install.program, root,
+                               install.temp.Path()}));
+    // Nothing left, nothing queued.
+    EXPECT_EQ(QueueLeftFilesForRestart(root, install.program), 0);
+    // The restart of the tests' machine would delete nothing of anyone's.
+    RAW_KEY sessionManager;
+    if (sessionManager.Open(HKLM, SESSION_MANAGER, KEY_SET_VALUE) == ERROR_SUCCESS) {
+        if (before.empty())
+            RegDeleteValueA(sessionManager.Handle(), "PendingFileRenameOperations");
+        else
+            SetRegValue(HKLM, SESSION_MANAGER, "PendingFileRenameOperations", REG_MULTI_SZ,
+                        before.data(), static_cast<DWORD>(before.size()));
+    }
+}
+
 // A folder that is a junction or link is neither entered nor removed: the
 // product-named files at its target stay, and so does the program folder.
 TEST(ProductFiles, JunctionsAreNeitherEnteredNorRemoved) {
