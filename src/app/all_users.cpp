@@ -89,7 +89,7 @@ bool HandOverToSignedInUsers(const STRING& copy) {
 STRING KeptCopyPath() {
     // Found through the shell: a user's environment block may name another
     // folder than the one programs see.
-    STRING common = GetSpecialFolderPath(nullptr, CSIDL_COMMON_APPDATA);
+    STRING common = GetSpecialFolderPath(nullptr, CSIDL_COMMON_APPDATA).path;
     if (common.IsBlank())
         return STRING();
     return common.WithTrailingBackslash() + KEPT_FOLDER + "\\" + KEPT_SUBFOLDER + "\\" + KEPT_FILE;
