@@ -161,13 +161,32 @@ struct FOLDERS {
     STRING root;
 };
 
+// A folder the registry names as the code page cannot hold it is reached
+// as a user's folder is (system_info.h). One out of reach stays blank, so
+// that nothing in it is taken as gone, and is listed as left.
+bool OutOfReach(const USER_FOLDER& folder, const char* valueName, bool alreadyListed) {
+    if (!folder.Unreachable())
+        return false;
+    Log.Printf("App Paths \"%s\" names a folder this program cannot reach: %s\r\n", valueName,
+               GetSystemErrorText(folder.unreachableBecause).c_str());
+    if (!alreadyListed)
+        CountLeftIn(folder, STRING(), folder.unreachableBecause);
+    return true;
+}
+
 FOLDERS ReadFolders(const STRING& rootFolderArgument) {
     FOLDERS folders;
     REG_KEY appPaths;
     if (appPaths.Open(HKEY_CURRENT_USER, PRODUCT_APP_PATHS_KEY, REG_MODE_READ)) {
-        folders.program = appPaths.ReadString("Path");
-        folders.root = appPaths.ReadString("RootPath");
-        appPaths.Close();
+        USER_FOLDER program = UserFolderFromWide(appPaths.ReadWideString(L"Path"));
+        USER_FOLDER root = UserFolderFromWide(appPaths.ReadWideString(L"RootPath"));
+        folders.program = program.path;
+        folders.root = root.path;
+        bool programOutOfReach = OutOfReach(program, "Path", false);
+        // Neither is replaced by a folder that may not be the product's.
+        if (OutOfReach(root, "RootPath", programOutOfReach && root.wide == program.wide) ||
+            programOutOfReach)
+            return folders;
     }
     if (folders.root.IsBlank())
         folders.root = rootFolderArgument;
