@@ -161,19 +161,39 @@ struct FOLDERS {
     STRING root;
 };
 
+// A folder the registry names as the code page cannot hold it is reached
+// as a user's folder is (system_info.h). One out of reach stays blank, so
+// that nothing in it is taken as gone, and is listed as left.
+bool OutOfReach(const USER_FOLDER& folder, const char* valueName, bool alreadyListed) {
+    if (!folder.Unreachable())
+        return false;
+    Log.Printf("App Paths \"%s\" names a folder this program cannot reach: %s\r\n", valueName,
+               GetSystemErrorText(folder.unreachableBecause).c_str());
+    if (!alreadyListed)
+        CountLeftIn(folder, STRING(), folder.unreachableBecause);
+    return true;
+}
+
 // The user's App Paths entry names the folders; the computer's part alone,
 // which may run under an account without the user's entries, reads the
 // computer's entry when the user's names none.
 FOLDERS ReadFolders(const STRING& rootFolderArgument, bool machinePartAlone) {
     FOLDERS folders;
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        if (!folders.program.IsBlank() || (root == HKEY_LOCAL_MACHINE && !machinePartAlone))
+    for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (!folders.program.IsBlank() || (hive == HKEY_LOCAL_MACHINE && !machinePartAlone))
             break;
         REG_KEY appPaths;
-        if (appPaths.Open(root, PRODUCT_APP_PATHS_KEY, REG_MODE_READ)) {
-            folders.program = appPaths.ReadString("Path");
-            folders.root = appPaths.ReadString("RootPath");
-        }
+        if (!appPaths.Open(hive, PRODUCT_APP_PATHS_KEY, REG_MODE_READ))
+            continue;
+        USER_FOLDER program = UserFolderFromWide(appPaths.ReadWideString(L"Path"));
+        USER_FOLDER root = UserFolderFromWide(appPaths.ReadWideString(L"RootPath"));
+        folders.program = program.path;
+        folders.root = root.path;
+        bool programOutOfReach = OutOfReach(program, "Path", false);
+        // Neither is replaced by a folder that may not be the product's.
+        if (OutOfReach(root, "RootPath", programOutOfReach && root.wide == program.wide) ||
+            programOutOfReach)
+            return folders;
     }
     if (folders.root.IsBlank())
         folders.root = rootFolderArgument;

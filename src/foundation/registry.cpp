@@ -83,6 +83,20 @@ STRING REG_KEY::ReadString(const char* name, const STRING& defaultValue) const {
     return TextUpToNul(buffer.data(), std::min(size, STRING_BUFFER_SIZE));
 }
 
+std::wstring REG_KEY::ReadWideString(const wchar_t* name) const {
+    if (!handle_)
+        return std::wstring();
+    // One spare character so that data filling the buffer can still be ended.
+    std::vector<wchar_t> buffer(STRING_BUFFER_SIZE / sizeof(wchar_t) + 1);
+    DWORD size = STRING_BUFFER_SIZE;
+    if (RegQueryValueExW(handle_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::wstring();
+    const wchar_t* begin = buffer.data();
+    const wchar_t* end = begin + std::min(size, STRING_BUFFER_SIZE) / sizeof(wchar_t);
+    return std::wstring(begin, std::find(begin, end, L'\0'));
+}
+
 DWORD REG_KEY::ReadDword(const char* name, DWORD defaultValue, DWORD min, DWORD max) const {
     if (!handle_)
         return defaultValue;

@@ -7,6 +7,8 @@
 
 #include "foundation/strings.h"
 
+#include <string>
+
 enum REG_OPEN_MODE {
     REG_MODE_READ,       // RegOpenKeyExA, KEY_READ
     REG_MODE_QUERY,      // RegOpenKeyExA, KEY_QUERY_VALUE
@@ -34,6 +36,9 @@ public:
     // The value's bytes up to the first NUL, whatever its type; the default
     // when the value is missing or larger than the 10,000-byte buffer.
     STRING ReadString(const char* name, const STRING& defaultValue = STRING()) const;
+    // The same in its wide form, for a name the ANSI code page cannot hold:
+    // empty when the value is missing or larger than the buffer.
+    std::wstring ReadWideString(const wchar_t* name) const;
     // The default when the query fails or when the value lies outside
     // [min, max] (unsigned; min 0 tests no lower bound; both 0 test nothing).
     DWORD ReadDword(const char* name, DWORD defaultValue, DWORD min = 0, DWORD max = 0) const;

@@ -195,12 +195,12 @@ SCENARIOS = {
                           program=r"AppData\Local\Brindlecoveソ\Orvalith 十",
                           about="a quiet run on a Japanese Windows, the product in folders "
                                 "ending in ソ and 十: everything removed, exit code 0"),
-    # A Western Windows (code page 1252) whose desktop is in a folder the code
-    # page cannot name: reached through its short name.
+    # A Western Windows (code page 1252) whose desktop and product folders are
+    # in a folder the code page cannot name: reached through its short name.
     "code_page_1252": dict(arguments="/Quiet", log=QUIET_LOG, exit=0, locale="en_US.UTF-8",
-                           desktop=r"Łukasz\Desktop",
-                           about="a quiet run on a Western Windows whose desktop is in "
-                                 "\"Łukasz\": everything removed, exit code 0"),
+                           desktop=r"Łukasz\Desktop", program=r"Łukasz\Brindlecove\Orvalith",
+                           about="a quiet run on a Western Windows whose desktop and product "
+                                 "are in \"Łukasz\": everything removed, exit code 0"),
 }
 
 

@@ -61,6 +61,7 @@
 #include <string>
 #include <vector>
 
+#include "system/system_info.h"
 #include "testkit/progress_layout.h"
 #include "testkit/ui_driver.h"
 
@@ -773,7 +774,7 @@ private:
 };
 
 // The settings of a command line of flags, named as in a run file.
-std::map<std::string, std::vector<std::string>> ReadFlags(int argc, char** argv) {
+std::map<std::string, std::vector<std::string>> ReadFlags(const std::vector<std::string>& argv) {
     const std::pair<const char*, const char*> names[] = {{"--program", "program"},
                                                          {"--arguments", "arguments"},
                                                          {"--folder", "folder"},
@@ -789,7 +790,7 @@ std::map<std::string, std::vector<std::string>> ReadFlags(int argc, char** argv)
                                                          {"--hold-started", "hold_started"},
                                                          {"--arm", "arm"}};
     std::map<std::string, std::vector<std::string>> settings;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (size_t i = 1; i + 1 < argv.size(); i += 2) {
         std::string flag = argv[i];
         if (flag == "--helper") {
             settings["background"].push_back(argv[i + 1]);
@@ -809,6 +810,22 @@ std::map<std::string, std::vector<std::string>> ReadFlags(int argc, char** argv)
     return settings;
 }
 
+// A path the code page cannot hold (a product installed below "Łukasz")
+// reaches argv best-fitted to another folder: each argument is taken from the
+// wide command line, as the program reaches a user's folder.
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    int count = 0;
+    std::unique_ptr<LPWSTR, HLOCAL(WINAPI*)(HLOCAL)> wide(
+        CommandLineToArgvW(GetCommandLineW(), &count), LocalFree);
+    for (int i = 0; wide && i < argc && i < count; ++i) {
+        USER_FOLDER reached = UserFolderFromWide(wide.get()[i]);
+        if (!reached.path.empty())
+            arguments[i] = reached.path;
+    }
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -816,6 +833,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: demo_driver RUN_FILE | demo_driver --program PATH ...\n");
         return 2;
     }
-    DRIVER driver(argc == 2 ? ReadRunFile(argv[1]) : ReadFlags(argc, argv));
+    DRIVER driver(argc == 2 ? ReadRunFile(argv[1]) : ReadFlags(Arguments(argc, argv)));
     return driver.Run();
 }
