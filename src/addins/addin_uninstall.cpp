@@ -101,7 +101,7 @@ UNINSTALL_OUTCOME StartUninstallCommand(const STRING& command, HWND owner,
         parameters += parameters.empty() ? STRING(SILENT_SWITCH) : STRING(" ") + SILENT_SWITCH;
     bool stillRunning = false;
     if (!ShellExecuteAndWait(owner, file, parameters, exitCode, displayName.c_str(), title.c_str(),
-                             quiet ? QuietWaitLimit() : INFINITE, &stillRunning))
+                             quiet ? QuietWaitLimit() : INFINITE, &stillRunning, quiet))
         return UNINSTALL_FAILED;
     if (stillRunning) {
         Log.Printf("UninstallAddIn: \"%s\" still runs after %lu seconds; it is left alone and "

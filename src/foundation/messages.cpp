@@ -214,10 +214,6 @@ void SetMessagesQuiet(bool quiet) {
     quietMessages = quiet;
 }
 
-bool MessagesAreQuiet() {
-    return quietMessages;
-}
-
 int MsgBoxOK(const STRING& text) {
     Log.Printf("MsgBoxOK %s\r\n", text.c_str());
     return ShowMessage(text, MB_OK);

@@ -35,7 +35,6 @@ void ReportLogFailure(const char* text);
 // is only logged with the answer taken for it, Yes where the buttons offer
 // it, otherwise OK (Cancel for a type with neither).
 void SetMessagesQuiet(bool quiet);
-bool MessagesAreQuiet();
 
 // The classic icon flag of text's icon character (0 when none); textProper
 // receives the text without the icon character and its separator.

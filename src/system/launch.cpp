@@ -39,7 +39,7 @@ int LaunchErrorMessageId(LONG code) {
 
 bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameters, DWORD& exitCode,
                          const char* appName, const char* targetName, DWORD waitLimitMs,
-                         bool* stillRunning) {
+                         bool* stillRunning, bool quiet) {
     if (stillRunning)
         *stillRunning = false;
     SHELLEXECUTEINFOA info;
@@ -47,7 +47,7 @@ bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameter
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     // A quiet run shows no window of its own, the shell's error box included.
-    if (MessagesAreQuiet())
+    if (quiet)
         info.fMask |= SEE_MASK_FLAG_NO_UI;
     info.hwnd = owner;
     info.lpVerb = "open";

@@ -11,10 +11,12 @@
 // True when the shell started the program. When it could not, and both
 // appName and targetName are given, the user is told why; exitCode is not
 // written. A program still running at the limit is left alone: exitCode is
-// not written and stillRunning, when given, is set.
+// not written and stillRunning, when given, is set. A quiet run asks the
+// shell for no error box of its own.
 bool ShellExecuteAndWait(HWND owner, const STRING& file, const STRING& parameters, DWORD& exitCode,
                          const char* appName = nullptr, const char* targetName = nullptr,
-                         DWORD waitLimitMs = INFINITE, bool* stillRunning = nullptr);
+                         DWORD waitLimitMs = INFINITE, bool* stillRunning = nullptr,
+                         bool quiet = false);
 
 // Shows the warning for a failed start with the shell's failure code; codes
 // above 32 show nothing.
