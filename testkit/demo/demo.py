@@ -1845,10 +1845,12 @@ def machine_differences(expected, actual, what):
 # Wine's own breakdowns: under qemu a Wine process now and then gets a signal
 # that Wine cannot read, and crashes or stalls.
 def report_wine_errors(paths):
-    """Prints Wine's own error lines of the runs, so that a failure shows
-    whether Wine itself broke down."""
+    """Prints Wine's own error lines of the runs, and the Linux loader's
+    fatal ones (a Wine process under qemu-i386 now and then dies in it), so
+    that a failure shows whether Wine itself broke down."""
     for path in paths:
-        lines = [line for line in read_text(path).split("\n") if ":err:" in line]
+        lines = [line for line in read_text(path).split("\n")
+                 if ":err:" in line or "Inconsistency detected by ld.so" in line]
         if lines:
             say("Wine's error lines in %s (%d):" % (path, len(lines)))
             for line in lines[:40]:
