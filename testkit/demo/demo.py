@@ -188,6 +188,15 @@ SCENARIOS = {
     "cut_short_late": dict(answers="Yes", arguments=PROGRAM_WIN, cut_points=["files", "registry"],
                            about="runs cut short halfway through the program files and right "
                                  "after the registry step, each run again"),
+    # Outlook as a process of its own outlives a client that died holding
+    # it, until COM lets the dead client's references go (minutes later; here
+    # when the scenario says so): a run straight after the cut meets it.
+    "cut_short_outlook_lingers": dict(answers="Yes", arguments=PROGRAM_WIN, outlook_process=True,
+                                      lingers=True, orphan_seconds=3600,
+                                      about="a run cut short while it holds Outlook; a run "
+                                            "straight after it meets Outlook still running "
+                                            "(message 16, nothing changes); once Outlook has "
+                                            "ended, a third run removes the rest"),
     # A Japanese Windows (code page 932), the product installed below the
     # user's folder in folders whose names end in characters whose second
     # byte is that of a backslash.
@@ -251,7 +260,8 @@ def wine(prefix, arguments, env, timeout, errors=None):
 
     The run has a process group of its own, so that a time-out ends the
     virtual display and Wine's processes with it, and nothing of it is left
-    to slow down the next run."""
+    to slow down the next run. In a session of tools/wine-session (named in
+    env) the session's Wine server and the processes it serves stay."""
     # Wine's own error lines are kept beside the report when asked for.
     stderr = open(errors, "ab") if errors else subprocess.DEVNULL
     if errors:
@@ -266,7 +276,8 @@ def wine(prefix, arguments, env, timeout, errors=None):
         process.wait()
         return False
     finally:
-        stop_wine(prefix)
+        if not env.get("ORVALITH_WINE_SESSION"):
+            stop_wine(prefix)
         if errors:
             stderr.close()
 
@@ -466,7 +477,7 @@ def make_machine(build, out, scenario):
     keys.append((r"HKEY_LOCAL_MACHINE\Software\Classes\https\shell\open\command",
                  {"": '"%s\\url_recorder.exe" "%%1"' % TOOLS_WIN}, "stays",
                  "the machine's web browser (records the pages it is asked to open)"))
-    local_outlook = outlook_stand_in(build)
+    local_outlook = outlook_stand_in(build, settings.get("outlook_process"))
     if local_outlook:
         tools["OUTLOOK.EXE"] = OUTLOOK_WIN
     if "fake_outlook.dll" in tools and not local_outlook:
@@ -655,7 +666,14 @@ WINE_NOISE = [r"HKEY_CURRENT_USER\Console", r"HKEY_CURRENT_USER\Software\Wine\Wi
               r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses",
               r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services",
               r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run",
-              "C:\\windows\\", r"C:\users\Public\Desktop\desktop.ini"]
+              "C:\\windows\\", r"C:\users\Public\Desktop\desktop.ini",
+              # The volatile keys of Wine's display driver and desktop, which
+              # a running Wine server shows (regedit's export) and its files
+              # never hold.
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Video",
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\ServiceCurrent",
+              r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles",
+              r"HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters"]
 
 
 def snapshot(prefix):
@@ -667,6 +685,9 @@ def snapshot(prefix):
 # Shorter than Windows' six minutes, long enough for a run straight after a
 # cut to meet the Outlook that the cut run left.
 ORPHAN_SECONDS = 45
+# The file whose arrival stands for COM's collection of a dead client's
+# references, for a scenario that chooses that moment itself.
+COLLECTED = "com-collected"
 
 
 def split_environment(out):
@@ -697,8 +718,12 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
         "ORVALITH_FAKE_OUTLOOK_JOURNAL": unix_to_z(os.path.join(out, "outlook.journal")),
         # How long OUTLOOK.EXE outlives a client that died holding it (COM's
         # collection of a dead client's references: about six minutes).
-        "ORVALITH_FAKE_OUTLOOK_ORPHAN_SECONDS": str(ORPHAN_SECONDS),
+        "ORVALITH_FAKE_OUTLOOK_ORPHAN_SECONDS": str(settings.get("orphan_seconds",
+                                                                 ORPHAN_SECONDS)),
+        "ORVALITH_FAKE_OUTLOOK_COLLECTED": unix_to_z(os.path.join(out, COLLECTED)),
     })
+    if settings.get("session"):
+        env["ORVALITH_WINE_SESSION"] = settings["session"]
     arguments = settings.get("arguments", "")
     driver = [tools["demo_driver.exe"], "--program", run_folder + "\\Orvalith Uninstall.exe",
               "--arguments", arguments, "--folder", run_folder, "--journal", unix_to_z(journal),
@@ -865,7 +890,9 @@ def make_report(out, scenario, journal, before, after, footprint, wall, tag=""):
             value_line = "@=" if value == "(default)" else '"%s"=' % value
             present = any(e.startswith("value " + key + " : " + value_line) for e in reg_after)
         state = "present" if present else "gone"
-        if fate == "same":
+        if fate is None:
+            ok = True
+        elif fate == "same":
             ok = present == (entry_line(kind, name) in before_text)
         else:
             expected = fate if gone_expected else "stays"
@@ -1017,27 +1044,39 @@ def scenario_removes(scenario):
                         "outlook_gone_first", "outlook_busy_beyond_budget",
                         "full_yes", "partial", "file_held_open", "sync_conflict",
                         "windows_vista", "second_run", "quiet_full", "quiet_file_held_open",
-                        "cut_short_early", "cut_short_late", "code_page_932", "code_page_1252")
+                        "cut_short_early", "cut_short_late", "cut_short_outlook_lingers",
+                        "code_page_932", "code_page_1252")
 
 
 # --- Outlook as a process of its own ------------------------------------------
+
+# The exit code by which a scenario tells CTest that it did not run here.
+SKIPPED = 77
 
 # Where a 64-bit Outlook lives; the stand-in registers itself from there.
 OUTLOOK_WIN = r"C:\Program Files\Microsoft Office\root\Office16\OUTLOOK.EXE"
 
 
-def outlook_stand_in(build):
+def outlook_stand_in(build, required=False):
     """The 64-bit OUTLOOK.EXE where the machine uses Outlook as a process of its
     own, else None: where 32-bit code runs under qemu, whose 32-bit threads
     break down in cross-process calls, the in-process build of the same fake
-    stands in. ORVALITH_OUTLOOK_STAND_IN (local or inproc) overrides."""
+    stands in. ORVALITH_OUTLOOK_STAND_IN (local or inproc) overrides; a
+    scenario that is about Outlook as a process (required) always has it."""
+    path = os.path.join(build, "outlook64", "OUTLOOK.EXE")
+    if required and not os.path.exists(path):
+        sys.exit("not built: " + path)
+    return path if (required or outlook_as_process_here()) and os.path.exists(path) else None
+
+
+def outlook_as_process_here():
+    """Whether the scenarios talk to Outlook in a process of its own here."""
     mode = os.environ.get("ORVALITH_OUTLOOK_STAND_IN")
     if not mode:
         native = subprocess.run([os.path.join(ROOT, "tools", "wine-mode")], capture_output=True,
                                 text=True).stdout.strip() == "native"
         mode = "local" if native else "inproc"
-    path = os.path.join(build, "outlook64", "OUTLOOK.EXE")
-    return path if mode == "local" and os.path.exists(path) else None
+    return mode == "local"
 
 
 def register_outlook(prefix, exe, folder):
@@ -1074,8 +1113,11 @@ def outlook_process_lines(out):
               for text in ended]
     if len(ended) < len(started):
         hung = "Outlook.Hang" in read_text(os.path.join(out, "outlook.journal"))
+        orphaned = "Process.ClientDied" in read_text(os.path.join(out, "outlook.journal"))
         lines.append("  still running when the run ended, hanging in the call it never answered"
-                     if hung else "  !! still running when the run ended"
+                     if hung else "  still running when the run ended: its client died holding "
+                     "it, and COM has not yet let those references go" if orphaned
+                     else "  !! still running when the run ended"
                      if any("by COM" in s for s in started)
                      else "  still running when the run ended, as the user's Outlook does")
     return lines + [""]
@@ -1829,6 +1871,148 @@ def rerun_problems(seen):
     return problems + outlook_as_expected(seen["out"], True)
 
 
+# --- Outlook left running by a run cut short ---------------------------------
+
+def live_snapshot(machine, session, out, name):
+    """The whole machine while the session's Wine server runs: its files, and
+    its registry as the server holds it (written to the prefix's files only
+    when the server ends), exported by regedit, in registry_entries' form."""
+    path = os.path.join(out, name + ".reg")
+    errors = os.path.join(out, "wine-errors-%s.txt" % name)
+    env = wine_env(machine.prefix, {"ORVALITH_WINE_SESSION": session})
+    if not wine(machine.prefix, ["regedit.exe", "/E", unix_to_z(path)], env, 300, errors):
+        report_wine_errors([errors])
+        raise OSError("regedit could not export the registry of the running machine")
+    entries = set()
+    key = None
+    pending = ""
+    for line in open(path, "rb").read().decode("utf-16").splitlines():
+        if pending:
+            line = pending + line.lstrip()
+            pending = ""
+        if line.endswith("\\") and not line.startswith("["):
+            pending = line[:-1]
+            continue
+        header = re.match(r"^\[(.*)\]$", line)
+        if header:
+            # The user's hive is exported under the user's SID; the other
+            # roots show these two again.
+            key = re.sub(r"^HKEY_USERS\\S-1-5-21-[\d-]+", "HKEY_CURRENT_USER", header.group(1))
+            key = key if key.split("\\", 1)[0] in ("HKEY_LOCAL_MACHINE",
+                                                    "HKEY_CURRENT_USER") else None
+            if key:
+                entries.add("key " + key)
+        elif key and line and not line.startswith(("#", ";")):
+            entries.add("value " + key + " : " + line)
+    return {"registry": sorted(entries), "files": sorted(file_entries(machine.prefix))}
+
+
+def outlook_ended(out, pid, limit):
+    """Waits for the OUTLOOK.EXE of that process id to end (its journal's
+    "Process.Ended" line), at most limit seconds: that line, or None."""
+    waited = 0.0
+    while True:
+        ended = [e for e in outlook_process(out)[1] if e.startswith("Ended %s " % pid)]
+        if ended or waited >= limit:
+            return ended[0] if ended else None
+        time.sleep(0.5)
+        waited += 0.5
+
+
+def run_outlook_lingers(build, out, scenario):
+    """On one machine, in one Wine session: a run cut short right after the
+    registry step, holding OUTLOOK.EXE; a run straight after it, which meets
+    that Outlook still running; then, once COM has let the dead client's
+    references go and that Outlook has ended by itself, a third run. A list
+    of (report, what was seen, problems), one for each run."""
+    settings = SCENARIOS[scenario]
+    machine, tools, run_folder = make_machine(build, out, scenario)
+    footprint = json.load(open(os.path.join(out, "footprint.json")))
+    before = snapshot(machine.prefix)
+    session = os.path.join(out, "session")
+    results = []
+    say("Starting one Wine server and display for the first two runs...")
+    subprocess.run([os.path.join(ROOT, "tools", "wine-session"), "start", machine.prefix, session],
+                   stdout=subprocess.DEVNULL, check=True)
+    try:
+        live_before = live_snapshot(machine, session, out, "registry-before")
+        arm, condition = cut_condition("registry", out)
+        say("Cutting the run short %s, Outlook held..." % CUT_POINTS["registry"]["about"])
+        journal, wall = run_once(out, machine, tools, run_folder,
+                                 dict(settings, arm=arm, cut=condition, session=session), 1)
+        events = read_journal(journal)
+        cut = live_snapshot(machine, session, out, "registry-cut")
+        problems = cut_left("registry", out, machine, cut)
+        if not any(e["event"] == "cut" and e.get("ended") for e in events) or \
+                any(e["event"] == "exit" for e in events):
+            problems.append("the run was not cut short " + CUT_POINTS["registry"]["about"])
+        started = [s for s in outlook_process(out)[0] if "by COM for Orvalith Uninstall" in s]
+        if len(started) != 1:
+            problems.append("the cut run had COM start OUTLOOK.EXE once (seen: %s)" % started)
+        # Where the cut falls within a step is not judged item by item.
+        report, seen = make_report(out, scenario, journal, live_before, cut,
+                                   [(k, n, None, w) for k, n, _, w in footprint], wall, "-run1")
+        if seen["unexplained"]:
+            problems.append("nothing outside the footprint changes")
+        results.append((report, seen, ["run 1: " + p for p in problems]))
+        rename_records(out, "-run1", keep=["outlook.journal"])
+
+        # Straight after: COM still holds the dead client's references.
+        journal, wall = run_once(out, machine, tools, run_folder,
+                                 dict(settings, answers="", session=session), 2)
+        after_second = live_snapshot(machine, session, out, "registry-run2")
+        report, seen = make_report(out, scenario, journal, cut, after_second,
+                                   [(k, n, "same", "left as the cut run left it")
+                                    for k, n, _, _ in footprint], wall, "-run2")
+        texts = [" ".join(m["texts"]) for m in seen["messages"]]
+        exits = [e["code"] for e in seen["events"] if e["event"] == "exit"]
+        pid = started[0].split(" ", 1)[0] if started else "?"
+        checks = [(len(texts) == 1 and "cannot proceed while Outlook is running" in texts[0],
+                   "message 16 alone (seen: %s)" % texts),
+                  (exits == [0], "the uninstaller ends by itself with exit code 0 (seen: %s)"
+                   % exits),
+                  (not seen["progress"] and not seen["pages"], "no progress, no questionnaire"),
+                  (not seen["restore"], "no restore point is begun"),
+                  (seen["unexpected_fate"] == 0 and not seen["unexplained"], "nothing changes"),
+                  (not outlook_process(out)[1] and len(outlook_process(out)[0]) == 1,
+                   "the cut run's Outlook, and no other, still runs")]
+        results.append((report, seen, ["run 2: " + t for ok, t in checks if not ok]))
+        rename_records(out, "-run2", keep=["outlook.journal"])
+
+        say("COM lets the dead client's references go; waiting for that Outlook to end...")
+        open(os.path.join(out, COLLECTED), "w").close()
+        ended = outlook_ended(out, pid, 300)
+    finally:
+        subprocess.run([os.path.join(ROOT, "tools", "wine-session"), "stop", machine.prefix,
+                        session], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    problems = [] if ended and ended.endswith("because the client died") else \
+        ["the cut run's Outlook ended by itself once its dead client was let go (seen: %s)"
+         % ended]
+
+    journal, wall = run_once(out, machine, tools, run_folder, settings, 3)
+    after = snapshot(machine.prefix)
+    with open(os.path.join(out, "machine-after.json"), "w") as file:
+        json.dump(after, file)
+    report, seen = make_report(out, scenario, journal, before, after, footprint, wall)
+    problems += rerun_problems(seen)
+    started, ended = outlook_process(out)
+    if len(started) != 2 or "by COM for Orvalith Uninstall" not in started[-1] or \
+            not any(e == "Ended %s released by the client" % started[-1].split(" ", 1)[0]
+                    for e in ended):
+        problems.append("the third run had COM start Outlook, which ended once released by "
+                        "the client (seen: started %s, ended %s)" % (started, ended))
+    results.append((report, seen, ["run 3: " + p for p in problems]))
+    return results
+
+
+def rename_records(out, tag, keep=()):
+    """Keeps a run's records under names ending in tag."""
+    for name in RECORDS:
+        path = os.path.join(out, name)
+        if name not in keep and os.path.exists(path):
+            os.rename(path, path.replace(".", tag + ".", 1))
+
+
 def machine_differences(expected, actual, what):
     """Problems: every entry of the whole machine, outside Wine's own
     bookkeeping, in which actual differs from expected."""
@@ -1882,12 +2066,24 @@ def main():
             for report, _, problems in run_cut_short(build, out, options.scenario):
                 print(report + "".join("!! %s\n" % problem for problem in problems))
             return 0
+        if SCENARIOS[options.scenario].get("lingers"):
+            for report, _, problems in run_outlook_lingers(build, out, options.scenario):
+                print(report + "".join("!! %s\n" % problem for problem in problems))
+            return 0
         runner = run_in_locale if "locale" in SCENARIOS[options.scenario] else run
         for _, report, _ in runner(build, out, options.scenario):
             print(report)
         return 0
     if options.name not in SCENARIOS:
         parser.error("scenarios: " + ", ".join(sorted(SCENARIOS)))
+    if SCENARIOS[options.name].get("outlook_process") and not outlook_as_process_here():
+        # Tried here: about half the runs stalled in a cross-process call or
+        # trapped, which would make the test say nothing of the program.
+        print("SKIPPED: this scenario needs Outlook as a process of its own, and 32-bit code "
+              "runs under qemu-i386 here, where a 32-bit program's calls to another process "
+              "now and then stall or trap in Wine's COM; ORVALITH_OUTLOOK_STAND_IN=local runs "
+              "it all the same.")
+        return SKIPPED
     problems = []
     results = []
     # A check that meets missing data (no message shown, no record written)
@@ -1895,6 +2091,10 @@ def main():
     try:
         if "cut_points" in SCENARIOS[options.name]:
             for report, _, found in run_cut_short(build, out, options.name):
+                print(report)
+                problems += found
+        elif SCENARIOS[options.name].get("lingers"):
+            for report, _, found in run_outlook_lingers(build, out, options.name):
                 print(report)
                 problems += found
         elif "locale" in SCENARIOS[options.name]:

@@ -10,7 +10,8 @@
 //                            and a while after the client that started it
 //                            died holding references (COM lets those go
 //                            minutes later: ORVALITH_FAKE_OUTLOOK_ORPHAN_SECONDS,
-//                            360 when unset)
+//                            360 when unset, or when the file named by
+//                            ORVALITH_FAKE_OUTLOOK_COLLECTED appears)
 //   OUTLOOK.EXE              as a user starts it: it stays until left idle
 //
 // Its profile and journal are those of fake_outlook.dll (README.md).
@@ -234,6 +235,16 @@ DWORD OrphanLimitMs() {
     return seconds * 1000;
 }
 
+// A scenario may say when that collection comes round instead of leaving it
+// to the clock: ORVALITH_FAKE_OUTLOOK_COLLECTED names a file whose arrival
+// says so.
+bool CollectionCame() {
+    char path[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("ORVALITH_FAKE_OUTLOOK_COLLECTED", path, sizeof path);
+    return length > 0 && length < sizeof path &&
+           GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 void EndAtOnce() {
     fake_outlook::RecordProcess("Gone " + std::to_string(GetCurrentProcessId()));
     ExitProcess(9);
@@ -303,7 +314,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
             // The client died: what it held is let go only when COM's
             // collection comes round; holding nothing, it ends soon.
             if (clientDied && !unheld) {
-                if (GetTickCount() - clientDied >= OrphanLimitMs()) {
+                if (GetTickCount() - clientDied >= OrphanLimitMs() || CollectionCame()) {
                     orphaned = true;
                     break;
                 }
