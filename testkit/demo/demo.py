@@ -1502,10 +1502,7 @@ def run(build, out, scenario):
             seen["logons"] = run_logons(out, machine, tools, settings["logons"])
         results.append((checked_as, report, seen))
         if not last:
-            for name in RECORDS:
-                path = os.path.join(out, name)
-                if os.path.exists(path):
-                    os.rename(path, path.replace(".", tag + ".", 1))
+            rename_records(out, tag)
         before = after
     return results
 
@@ -1833,10 +1830,7 @@ def run_cut_short(build, out, scenario):
             if any(e["event"] == "children ended" and e["still running"] for e in events):
                 problems.append("the programs the cut run started ended")
             problems += cut_left(point, point_out, machine, cut_snap)
-            for name in RECORDS:
-                path = os.path.join(point_out, name)
-                if os.path.exists(path):
-                    os.rename(path, path.replace(".", "-run1.", 1))
+            rename_records(point_out, "-run1")
         journal, more = run_once(point_out, machine, tools, run_folder, settings,
                                  1 if point == "complete" else 2)
         after = snapshot(machine.prefix)
