@@ -610,22 +610,34 @@ def registry_entries(prefix):
     """Every key and value of the prefix's registry files, as text lines."""
     entries = set()
     for name, hive in (("system.reg", "HKEY_LOCAL_MACHINE"), ("user.reg", "HKEY_CURRENT_USER")):
-        key = None
-        pending = ""
-        for raw in open(os.path.join(prefix, name), encoding="utf-8", errors="replace"):
-            line = raw.rstrip("\n")
-            if pending:
-                line = pending + line.lstrip()
-                pending = ""
-            if line.endswith("\\") and not line.startswith("["):
-                pending = line[:-1]
-                continue
-            header = re.match(r"^\[(.*)\](?: \d+)?$", line)
-            if header:
-                key = hive + "\\" + header.group(1).replace("\\\\", "\\")
+        with open(os.path.join(prefix, name), encoding="utf-8", errors="replace") as file:
+            entries |= registry_text_entries(
+                (raw.rstrip("\n") for raw in file),
+                lambda header: hive + "\\" + header.replace("\\\\", "\\"))
+    return entries
+
+
+def registry_text_entries(lines, key_of):
+    """The keys and values of registry text (Wine's registry files, regedit's
+    export) as text lines; key_of names the key of a header's text, or None
+    for a key passed over."""
+    entries = set()
+    key = None
+    pending = ""
+    for line in lines:
+        if pending:
+            line = pending + line.lstrip()
+            pending = ""
+        if line.endswith("\\") and not line.startswith("["):
+            pending = line[:-1]
+            continue
+        header = re.match(r"^\[(.*)\](?: \d+)?$", line)
+        if header:
+            key = key_of(header.group(1))
+            if key:
                 entries.add("key " + key)
-            elif key and line and not line.startswith(("#", ";")):
-                entries.add("value " + key + " : " + line)
+        elif key and line and not line.startswith(("#", ";")):
+            entries.add("value " + key + " : " + line)
     return entries
 
 
@@ -1877,28 +1889,15 @@ def live_snapshot(machine, session, out, name):
     if not wine(machine.prefix, ["regedit.exe", "/E", unix_to_z(path)], env, 300, errors):
         report_wine_errors([errors])
         raise OSError("regedit could not export the registry of the running machine")
-    entries = set()
-    key = None
-    pending = ""
-    for line in open(path, "rb").read().decode("utf-16").splitlines():
-        if pending:
-            line = pending + line.lstrip()
-            pending = ""
-        if line.endswith("\\") and not line.startswith("["):
-            pending = line[:-1]
-            continue
-        header = re.match(r"^\[(.*)\]$", line)
-        if header:
-            # The user's hive is exported under the user's SID; the other
-            # roots show these two again.
-            key = re.sub(r"^HKEY_USERS\\S-1-5-21-[\d-]+", "HKEY_CURRENT_USER", header.group(1))
-            key = key if key.split("\\", 1)[0] in ("HKEY_LOCAL_MACHINE",
-                                                    "HKEY_CURRENT_USER") else None
-            if key:
-                entries.add("key " + key)
-        elif key and line and not line.startswith(("#", ";")):
-            entries.add("value " + key + " : " + line)
-    return {"registry": sorted(entries), "files": sorted(file_entries(machine.prefix))}
+    def key_of(header):
+        # The user's hive is exported under the user's SID; the other roots
+        # show these two again.
+        key = re.sub(r"^HKEY_USERS\\S-1-5-21-[\d-]+", "HKEY_CURRENT_USER", header)
+        return key if key.split("\\", 1)[0] in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER") \
+            else None
+    text = open(path, "rb").read().decode("utf-16")
+    return {"registry": sorted(registry_text_entries(text.splitlines(), key_of)),
+            "files": sorted(file_entries(machine.prefix))}
 
 
 def outlook_ended(out, pid, limit):
