@@ -1720,8 +1720,15 @@ def check_split(scenario, seen):
     expect(not any('"Version"=' in e for e in user_entry), "the user is not marked done")
     first, second = seen["logons"]
     expect(("ran\t%s\t" % ACTIVE_SETUP_GUID) in first["journal"] and
-           first["journal"].rstrip().endswith("\t0") and "left running" not in first["journal"],
+           first["journal"].rstrip().endswith("\t0"),
            "the first logon runs the StubPath, which returns 0 at once (%s)" % first["journal"])
+    if "left running" in first["journal"]:
+        # Where the user's part was when the logon stopped waiting for it.
+        tail = lambda text: " | ".join(text.strip().splitlines()[-6:])
+        problems.append("the user's part ends within the logon's 10 minutes (%s; its log ends: "
+                        "%s; the add-in's uninstaller's journal ends: %s)" %
+                        (first["journal"].strip().replace("\n", " | "), tail(user_part_logs(seen)),
+                         tail(read_text(os.path.join(seen["out"], "addin.journal")))))
     # The logon's Wine session starts as Windows boots, deleting what was
     # queued for the restart: the helper's file too.
     problems += split_gone(seen, first["after"], ["machine", "user"], "after the logon")

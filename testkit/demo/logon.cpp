@@ -8,7 +8,8 @@
 //
 // Usage: demo_logon.exe JOURNAL [WAIT_FOR_NAME]
 // The journal gets one line a stub: "ran<TAB>KEY<TAB>COMMAND<TAB>EXIT", and
-// "left running<TAB>NAME" for a background program that did not end in time.
+// "left running<TAB>NAME" for a background program that did not end in time,
+// followed by "running<TAB>NAMES": every process still running then.
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -92,6 +93,19 @@ int RunAndWait(const std::string& command) {
     return static_cast<int>(code);
 }
 
+// The names of every process running but this one, comma-separated.
+std::string RunningNames() {
+    HANDLE_OWNER snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    std::string names;
+    for (BOOL more = Process32First(snapshot.handle, &entry); more;
+         more = Process32Next(snapshot.handle, &entry))
+        if (entry.th32ProcessID != GetCurrentProcessId())
+            names += (names.empty() ? "" : ",") + std::string(entry.szExeFile);
+    return names;
+}
+
 bool Running(const char* name) {
     HANDLE_OWNER snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     PROCESSENTRY32 entry = {};
@@ -144,7 +158,8 @@ int main(int argc, char** argv) {
         while (Running(argv[2]) && GetTickCount() - start < BACKGROUND_LIMIT_MS)
             Sleep(500);
         if (Running(argv[2]))
-            std::fprintf(journal.file, "left running\t%s\n", argv[2]);
+            std::fprintf(journal.file, "left running\t%s\nrunning\t%s\n", argv[2],
+                         RunningNames().c_str());
     }
     return 0;
 }
