@@ -190,19 +190,21 @@ void ReleaseOutlook() {
 }
 
 bool IsOutlookRunning() {
-    bool running = false;
+    // The process list first: it asks no other process, so an Outlook that
+    // hangs is told as running at once instead of holding the run in a call
+    // it never answers.
+    if (processIsRunning("Outlook.exe"))
+        return true;
     // Both ask other processes: the running-object table's, and Outlook's.
     WATCHED_CALL watched(L"GetActiveObject");
     CLSID classId;
-    if (SUCCEEDED(CLSIDFromProgID(L"Outlook.Application", &classId))) {
-        COM_PTR<IUnknown> active;
-        if (SUCCEEDED(GetActiveObject(classId, nullptr, active.Receive()))) {
-            COM_PTR<IUnknown> application;
-            running =
-                SUCCEEDED(active->QueryInterface(IID__Application, application.ReceiveVoid()));
-        }
-    }
-    return running || processIsRunning("Outlook.exe");
+    if (FAILED(CLSIDFromProgID(L"Outlook.Application", &classId)))
+        return false;
+    COM_PTR<IUnknown> active;
+    if (FAILED(GetActiveObject(classId, nullptr, active.Receive())))
+        return false;
+    COM_PTR<IUnknown> application;
+    return SUCCEEDED(active->QueryInterface(IID__Application, application.ReceiveVoid()));
 }
 
 bool FindOutlookWindows(VECTOR<HWND>& windows) {
