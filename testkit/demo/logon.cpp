@@ -93,29 +93,24 @@ int RunAndWait(const std::string& command) {
     return static_cast<int>(code);
 }
 
-// The names of every process running but this one, comma-separated.
-std::string RunningNames() {
+// The names of every process running but this one.
+std::vector<std::string> RunningNames() {
     HANDLE_OWNER snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    std::string names;
+    std::vector<std::string> names;
     for (BOOL more = Process32First(snapshot.handle, &entry); more;
          more = Process32Next(snapshot.handle, &entry))
         if (entry.th32ProcessID != GetCurrentProcessId())
-            names += (names.empty() ? "" : ",") + std::string(entry.szExeFile);
+            names.push_back(entry.szExeFile);
     return names;
 }
 
 bool Running(const char* name) {
-    HANDLE_OWNER snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32First(snapshot.handle, &entry); more && !found;
-         more = Process32Next(snapshot.handle, &entry))
-        found =
-            lstrcmpiA(entry.szExeFile, name) == 0 && entry.th32ProcessID != GetCurrentProcessId();
-    return found;
+    for (const std::string& running : RunningNames())
+        if (lstrcmpiA(running.c_str(), name) == 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -157,9 +152,12 @@ int main(int argc, char** argv) {
         Sleep(1000);
         while (Running(argv[2]) && GetTickCount() - start < BACKGROUND_LIMIT_MS)
             Sleep(500);
-        if (Running(argv[2]))
-            std::fprintf(journal.file, "left running\t%s\nrunning\t%s\n", argv[2],
-                         RunningNames().c_str());
+        if (Running(argv[2])) {
+            std::string names;
+            for (const std::string& running : RunningNames())
+                names += (names.empty() ? "" : ",") + running;
+            std::fprintf(journal.file, "left running\t%s\nrunning\t%s\n", argv[2], names.c_str());
+        }
     }
     return 0;
 }
