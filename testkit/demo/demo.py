@@ -760,7 +760,7 @@ def run_once(out, machine, tools, run_folder, settings, round_number):
     # here, so the windows show on the virtual display itself. The driver
     # gives up after 240 s; this is for a driver that stalls itself.
     errors = os.path.join(out, "wine-errors%s.txt" % tag)
-    wall_limit = settings.get("limit", 240) + 90
+    wall_limit = settings.get("limit", 240) + 120
     if not wine(machine.prefix, driver, env, wall_limit, errors) and \
             time.time() - started >= wall_limit:
         say("The run did not end within %d s." % wall_limit)
@@ -1725,10 +1725,13 @@ def check_split(scenario, seen):
     if "left running" in first["journal"]:
         # Where the user's part was when the logon stopped waiting for it.
         tail = lambda text: " | ".join(text.strip().splitlines()[-6:])
+        frozen = "\nfrozen\t" in first["journal"]
         problems.append("the user's part ends within the logon's 10 minutes (%s; its log ends: "
-                        "%s; the add-in's uninstaller's journal ends: %s)" %
+                        "%s; the add-in's uninstaller's journal ends: %s)%s" %
                         (first["journal"].strip().replace("\n", " | "), tail(user_part_logs(seen)),
-                         tail(read_text(os.path.join(seen["out"], "addin.journal")))))
+                         tail(read_text(os.path.join(seen["out"], "addin.journal"))),
+                         "; its process ran no new thread within 30 s: Wine had stopped "
+                         "running it" if frozen else ""))
     # The logon's Wine session starts as Windows boots, deleting what was
     # queued for the restart: the helper's file too.
     problems += split_gone(seen, first["after"], ["machine", "user"], "after the logon")
@@ -2041,6 +2044,19 @@ def report_wine_errors(paths):
                 say("  " + line)
 
 
+def report_program_logs(out, count=12):
+    """Prints the last lines of every log the program wrote in out's runs,
+    so that a failure shows where each run was when it ended or stopped."""
+    for folder, dirs, names in os.walk(out):
+        dirs[:] = sorted(d for d in dirs if d != "machine" and not d.startswith("pictures"))
+        for name in sorted(n for n in names if n == "uninstall.log"):
+            path = os.path.join(folder, name)
+            lines = [line for line in read_text(path).splitlines() if line.strip()]
+            say("The last lines of %s (%d in all):" % (path, len(lines)))
+            for line in lines[-count:]:
+                say("  " + line)
+
+
 def wine_error_files(out):
     """Wine's error records of every run in out, the machines left out."""
     found = []
@@ -2114,6 +2130,7 @@ def main():
     for problem in problems:
         print("FAILED: " + problem)
     if problems:
+        report_program_logs(out)
         report_wine_errors(wine_error_files(out))
     return 1 if problems else 0
 

@@ -63,6 +63,7 @@
 
 #include "system/system_info.h"
 #include "testkit/progress_layout.h"
+#include "testkit/process_probe.h"
 #include "testkit/ui_driver.h"
 
 namespace {
@@ -74,6 +75,8 @@ const DWORD POLL_MS = 100;
 // few milliseconds.
 const DWORD CUT_POLL_MS = 1;
 const DWORD CHILDREN_END_MS = 120000;
+// Generous for starting a thread under qemu on a busy machine.
+const DWORD FROZEN_PROBE_MS = 30000;
 const LONGLONG SLICE_US = 200;
 const DWORD FIRST_SIGHT_SETTLE_MS = 300;
 const int MAX_PROGRESS_PICTURES = 12;
@@ -731,10 +734,16 @@ private:
                 texts += " | " + text;
             showing.push_back(WindowText(window) + texts);
         }
-        journal_.Write("gave-up", ",\"text\":" +
-                                      JsonText("the uninstaller was still running after " +
-                                               std::to_string(timeoutMs_ / 1000) + " s") +
-                                      ",\"showing\":" + JsonList(showing));
+        // A process that waits (on Outlook, on a window) still runs a new
+        // thread; one that Wine no longer runs at all does not, and then the
+        // stop is Wine's, not the program's.
+        std::string text =
+            "the uninstaller was still running after " + std::to_string(timeoutMs_ / 1000) + " s";
+        if (!RunsNewThread(uninstaller.Handle(), FROZEN_PROBE_MS))
+            text += "; its process ran no new thread within " +
+                    std::to_string(FROZEN_PROBE_MS / 1000) + " s: Wine had stopped running it";
+        journal_.Write("gave-up",
+                       ",\"text\":" + JsonText(text) + ",\"showing\":" + JsonList(showing));
         uninstaller.Terminate();
     }
 

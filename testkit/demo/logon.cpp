@@ -9,7 +9,9 @@
 // Usage: demo_logon.exe JOURNAL [WAIT_FOR_NAME]
 // The journal gets one line a stub: "ran<TAB>KEY<TAB>COMMAND<TAB>EXIT", and
 // "left running<TAB>NAME" for a background program that did not end in time,
-// followed by "running<TAB>NAMES": every process still running then.
+// followed by "running<TAB>NAMES": every process still running then, and
+// "frozen<TAB>NAME<TAB>ID" for each such program in which not even a new
+// thread runs any more (Wine no longer runs it).
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -18,11 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "testkit/process_probe.h"
+
 namespace {
 
 const char* const COMPONENTS = "Software\\Microsoft\\Active Setup\\Installed Components";
 const DWORD STUB_LIMIT_MS = 300000;
 const DWORD BACKGROUND_LIMIT_MS = 600000;
+// Generous for starting a thread under qemu on a busy machine.
+const DWORD FROZEN_PROBE_MS = 30000;
 
 // Owners of what the logon opens.
 struct KEY {
@@ -93,24 +99,39 @@ int RunAndWait(const std::string& command) {
     return static_cast<int>(code);
 }
 
-// The names of every process running but this one.
-std::vector<std::string> RunningNames() {
+struct RUNNING {
+    std::string name;
+    DWORD id;
+};
+
+// Every process running but this one.
+std::vector<RUNNING> RunningProcesses() {
     HANDLE_OWNER snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    std::vector<std::string> names;
+    std::vector<RUNNING> processes;
     for (BOOL more = Process32First(snapshot.handle, &entry); more;
          more = Process32Next(snapshot.handle, &entry))
         if (entry.th32ProcessID != GetCurrentProcessId())
-            names.push_back(entry.szExeFile);
-    return names;
+            processes.push_back({entry.szExeFile, entry.th32ProcessID});
+    return processes;
 }
 
 bool Running(const char* name) {
-    for (const std::string& running : RunningNames())
-        if (lstrcmpiA(running.c_str(), name) == 0)
+    for (const RUNNING& running : RunningProcesses())
+        if (lstrcmpiA(running.name.c_str(), name) == 0)
             return true;
     return false;
+}
+
+// Whether Wine still runs the process; one that cannot be opened is not a
+// sign of anything.
+bool Responds(DWORD id) {
+    HANDLE_OWNER process{OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+                                         PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ |
+                                         SYNCHRONIZE,
+                                     FALSE, id)};
+    return !process.handle || RunsNewThread(process.handle, FROZEN_PROBE_MS);
 }
 
 } // namespace
@@ -153,10 +174,14 @@ int main(int argc, char** argv) {
         while (Running(argv[2]) && GetTickCount() - start < BACKGROUND_LIMIT_MS)
             Sleep(500);
         if (Running(argv[2])) {
+            std::vector<RUNNING> processes = RunningProcesses();
             std::string names;
-            for (const std::string& running : RunningNames())
-                names += (names.empty() ? "" : ",") + running;
+            for (const RUNNING& running : processes)
+                names += (names.empty() ? "" : ",") + running.name;
             std::fprintf(journal.file, "left running\t%s\nrunning\t%s\n", argv[2], names.c_str());
+            for (const RUNNING& running : processes)
+                if (lstrcmpiA(running.name.c_str(), argv[2]) == 0 && !Responds(running.id))
+                    std::fprintf(journal.file, "frozen\t%s\t%lu\n", argv[2], running.id);
         }
     }
     return 0;
