@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+// Generous for starting a thread under qemu on a busy machine.
+const DWORD PROBE_LIMIT_MS = 30000;
+
 // True when a thread started in the process (a Sleep(0)) has run within
 // timeoutMs, and when that cannot be asked at all; false only when the
 // thread did not run in time. The process handle needs

@@ -75,8 +75,6 @@ const DWORD POLL_MS = 100;
 // few milliseconds.
 const DWORD CUT_POLL_MS = 1;
 const DWORD CHILDREN_END_MS = 120000;
-// Generous for starting a thread under qemu on a busy machine.
-const DWORD FROZEN_PROBE_MS = 30000;
 const LONGLONG SLICE_US = 200;
 const DWORD FIRST_SIGHT_SETTLE_MS = 300;
 const int MAX_PROGRESS_PICTURES = 12;
@@ -739,9 +737,9 @@ private:
         // stop is Wine's, not the program's.
         std::string text =
             "the uninstaller was still running after " + std::to_string(timeoutMs_ / 1000) + " s";
-        if (!RunsNewThread(uninstaller.Handle(), FROZEN_PROBE_MS))
+        if (!RunsNewThread(uninstaller.Handle(), PROBE_LIMIT_MS))
             text += "; its process ran no new thread within " +
-                    std::to_string(FROZEN_PROBE_MS / 1000) + " s: Wine had stopped running it";
+                    std::to_string(PROBE_LIMIT_MS / 1000) + " s: Wine had stopped running it";
         journal_.Write("gave-up",
                        ",\"text\":" + JsonText(text) + ",\"showing\":" + JsonList(showing));
         uninstaller.Terminate();

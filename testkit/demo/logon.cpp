@@ -27,8 +27,6 @@ namespace {
 const char* const COMPONENTS = "Software\\Microsoft\\Active Setup\\Installed Components";
 const DWORD STUB_LIMIT_MS = 300000;
 const DWORD BACKGROUND_LIMIT_MS = 600000;
-// Generous for starting a thread under qemu on a busy machine.
-const DWORD FROZEN_PROBE_MS = 30000;
 
 // Owners of what the logon opens.
 struct KEY {
@@ -131,7 +129,7 @@ bool Responds(DWORD id) {
                                          PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ |
                                          SYNCHRONIZE,
                                      FALSE, id)};
-    return !process.handle || RunsNewThread(process.handle, FROZEN_PROBE_MS);
+    return !process.handle || RunsNewThread(process.handle, PROBE_LIMIT_MS);
 }
 
 } // namespace
